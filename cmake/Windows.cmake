@@ -35,9 +35,20 @@ if(CMAKE_CROSSCOMPILING)
                    -DGOOGLETEST_SOURCE_DIR=${GOOGLETEST_SOURCE_DIR}
         INSTALL_COMMAND ""
         BUILD_ALWAYS ON
+        BUILD_BYPRODUCTS ${CMAKE_BINARY_DIR}/host/tools/packLanguages
         USES_TERMINAL_BUILD ON)
     set(BC_HOST_BINARY_DIR ${CMAKE_BINARY_DIR}/host)
     add_test(NAME host COMMAND ${CMAKE_CTEST_COMMAND} --test-dir ${BC_HOST_BINARY_DIR} --output-on-failure -j2)
+endif()
+
+# The language packer (tools/packLanguages) runs at build time: the cross build takes it from the
+# host sub-build, a native Windows build builds it in this tree (tools/).
+if(CMAKE_CROSSCOMPILING)
+    set(BC_LANGUAGE_PACKER ${CMAKE_BINARY_DIR}/host/tools/packLanguages)
+    set(BC_LANGUAGE_PACKER_DEPENDS host ${BC_LANGUAGE_PACKER})
+else()
+    set(BC_LANGUAGE_PACKER packLanguages)
+    set(BC_LANGUAGE_PACKER_DEPENDS packLanguages)
 endif()
 
 bc_add_googletest()
@@ -65,8 +76,17 @@ function(bc_add_windows_test name)
 endfunction()
 
 # Module folders, in the order their libraries depend on each other.
-foreach(folder base lang settings engine sysinfo share ui res app tests bench)
+foreach(folder base lang tools settings engine sysinfo share ui res app tests bench)
     if(EXISTS ${BC_ROOT}/${folder}/CMakeLists.txt)
         add_subdirectory(${folder})
     endif()
 endforeach()
+
+# Brindlecrest.rc links the packed language archive from the lang build folder.
+if(TARGET bc_resources AND TARGET bc_language_archive)
+    get_filename_component(archiveFolder ${BC_LANGUAGE_ARCHIVE} DIRECTORY)
+    target_include_directories(bc_resources PRIVATE ${archiveFolder})
+    add_dependencies(bc_resources bc_language_archive)
+    set_property(SOURCE ${BC_ROOT}/res/Brindlecrest.rc DIRECTORY ${BC_ROOT}/res
+                 APPEND PROPERTY OBJECT_DEPENDS ${BC_LANGUAGE_ARCHIVE})
+endif()
