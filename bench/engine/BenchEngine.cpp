@@ -1,0 +1,452 @@
+// benchEngine: runs each measuring loop of the engine on this machine next to a minimal loop that
+// does the same work with the same sizes and the same timing calls, and prints both figures and
+// their ratio; then compares the C runtime's memcpy, which the engine's copies use, with a plain
+// SSE2 loop and rep movsb.
+//
+//   benchEngine [--passes N] [--pass-ms MS] [--rounds R] [--no-copy] [--only TEST]
+//
+// N counted passes per phase (the engine runs N + 1), MS per pass (Quick: 2400), best of R rounds.
+// Ratios are engine / reference for speeds and reference / engine for times, so 1.0 means the
+// engine loses nothing and more is better. The references run on a worker thread like the engine,
+// with the stand-in dialog's thread serving their pass timers.
+
+#include <windows.h>
+#include <emmintrin.h>
+#include <intrin.h>
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <functional>
+#include <vector>
+
+#include "engine/AccessTime.h"
+#include "engine/BlockBenchmarks.h"
+#include "engine/EngineState.h"
+#include "engine/ParallelBenchmark.h"
+#include "tests/engine/StandInDialog.h"
+
+namespace {
+
+constexpr size_t kTestSize = kTestSizeBytes;
+constexpr size_t kBlock = kPatternBlockBytes;
+
+// Keeps a copy's result alive for the compiler, as the engine's copies do.
+void keep() { std::atomic_signal_fence(std::memory_order_seq_cst); }
+
+uint8_t* heapBlock(size_t bytes) { return static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, bytes)); }
+void heapFree(void* block) { HeapFree(GetProcessHeap(), 0, block); }
+
+struct Lcg {
+    uint32_t state;
+    uint32_t next() { return state = state * 8'253'729u + 2'396'403u; }
+};
+
+// ---- Reference loops --------------------------------------------------------------------------
+
+// The reference passes end the way the engine's do: a one-shot timer on the dialog's thread
+// clears a flag.
+HWND timerWindow = nullptr;
+std::atomic<int32_t> referencePassAlive{0};
+constexpr UINT_PTR kReferencePassTimer = 4242;
+
+void CALLBACK referencePassTimerProc(HWND window, UINT, UINT_PTR id, DWORD) {
+    referencePassAlive.store(0, std::memory_order_relaxed);
+    KillTimer(window, id);
+}
+
+// One phase timed the way the engine times it: passes of fresh untouched memory, the cumulative
+// speed in KiB per millisecond sampled whenever more than 200 ms have passed, averaged over every
+// pass or over the last one.
+template <class CopyOne>
+double referencePhase(int passes, DWORD passMs, uint32_t blockBytes, bool meanOfAllPasses, CopyOne copyOne) {
+    double sum = 0;
+    double samples = 0;
+    const double kibPerBlock = blockBytes * (1.0 / 1024);
+    for (int pass = 0; pass < passes; ++pass) {
+        uint8_t* memory = heapBlock(kTestSize);
+        if (!meanOfAllPasses) {
+            sum = samples = 0;
+        }
+        referencePassAlive.store(1, std::memory_order_relaxed);
+        SetTimer(timerWindow, kReferencePassTimer, passMs, referencePassTimerProc);
+        DWORD start = timeGetTime();
+        DWORD last = start;
+        int32_t count = 0;
+        do {
+            copyOne(memory, count);
+            ++count;
+            DWORD now = timeGetTime();
+            if (now - last > 200) {
+                last = now;
+                sum += kibPerBlock * count / static_cast<double>(now - start);
+                samples += 1;
+            }
+        } while (referencePassAlive.load(std::memory_order_relaxed));
+        heapFree(memory);
+    }
+    return samples > 0 ? sum / samples : 0;
+}
+
+// The pattern block the references copy from and to, filled like the engine's.
+uint8_t* referencePattern() {
+    uint8_t* pattern = heapBlock(kBlock);
+    Lcg fill{timeGetTime()};
+    for (size_t i = 0; i < kBlock / 4; ++i) {
+        reinterpret_cast<uint32_t*>(pattern)[i] = fill.next();
+    }
+    return pattern;
+}
+
+void referenceSequential(int passes, DWORD passMs, double& read, double& write) {
+    uint8_t* pattern = referencePattern();
+    const int32_t blocks = static_cast<int32_t>(kTestSize / kBlock);
+    read = referencePhase(passes, passMs, kBlock, true, [&](uint8_t* memory, int32_t count) {
+        std::memcpy(pattern, memory + static_cast<size_t>(count % blocks) * kBlock, kBlock);
+        keep();
+    });
+    write = referencePhase(passes, passMs, kBlock, false, [&](uint8_t* memory, int32_t count) {
+        std::memcpy(memory + static_cast<size_t>(count % blocks) * kBlock, pattern, kBlock);
+        keep();
+    });
+    heapFree(pattern);
+}
+
+void referenceRandom(uint32_t kb, int passes, DWORD passMs, double& read, double& write) {
+    uint8_t* pattern = referencePattern();
+    Lcg lcg{timeGetTime()};
+    const uint32_t blockBytes = kb * 1024;
+    const uint32_t slots = static_cast<uint32_t>(kTestSize / blockBytes);
+    read = referencePhase(passes, passMs, blockBytes, false, [&](uint8_t* memory, int32_t) {
+        std::memcpy(pattern, memory + static_cast<size_t>(lcg.next() % slots) * blockBytes, blockBytes);
+        keep();
+    });
+    write = referencePhase(passes, passMs, blockBytes, false, [&](uint8_t* memory, int32_t) {
+        std::memcpy(memory + static_cast<size_t>(lcg.next() % slots) * blockBytes, pattern, blockBytes);
+        keep();
+    });
+    heapFree(pattern);
+}
+
+struct ParallelJob {
+    uint8_t* buffer;
+    uint8_t* pattern;
+    int passes;
+    bool write;
+};
+ParallelJob parallelJob;
+
+// The straightforward thread loop: memcpy at random block positions. Readers share one
+// destination and writers may meet in a block; only the timing of these copies matters.
+DWORD WINAPI referenceParallelThread(LPVOID index) {
+    const ParallelJob& job = parallelJob;
+    Lcg lcg{timeGetTime() ^ static_cast<uint32_t>(reinterpret_cast<uintptr_t>(index) * 2'654'435'761u)};
+    const uint32_t blocks = static_cast<uint32_t>(kTestSize / kBlock);
+    for (int pass = 0; pass < job.passes; ++pass) {
+        for (uint32_t j = 0; j < blocks; ++j) {
+            uint8_t* block = job.buffer + static_cast<size_t>(lcg.next() % blocks) * kBlock;
+            if (job.write) {
+                std::memcpy(block, job.pattern, kBlock);
+            } else {
+                std::memcpy(job.pattern, block, kBlock);
+            }
+            keep();
+        }
+    }
+    return 0;
+}
+
+double referenceParallelPhase(uint8_t* buffer, uint8_t* pattern, int passes, bool write) {
+    parallelJob = ParallelJob{buffer, pattern, passes, write};
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER start;
+    LARGE_INTEGER end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    HANDLE threads[kParallelThreads];
+    for (int i = 0; i < kParallelThreads; ++i) {
+        threads[i] = CreateThread(nullptr, 0, referenceParallelThread, reinterpret_cast<LPVOID>(static_cast<intptr_t>(i)),
+                                  CREATE_SUSPENDED, nullptr);
+    }
+    for (HANDLE thread : threads) {
+        ResumeThread(thread);
+    }
+    WaitForMultipleObjects(kParallelThreads, threads, TRUE, INFINITE);
+    QueryPerformanceCounter(&end);
+    for (HANDLE thread : threads) {
+        CloseHandle(thread);
+    }
+    double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return std::trunc(static_cast<double>(kTestSize) * kParallelThreads * passes / seconds / 1'048'576);
+}
+
+void referenceAccess(DWORD passMs, uint64_t maxCycles, double& readNs, double& writeNs) {
+    const size_t bytes = static_cast<size_t>(kAccessBufferBytes);
+    const size_t stride = bytes >> 16;
+    uint8_t* buffer = heapBlock(bytes);
+    std::memset(buffer, 0, bytes);
+    volatile uint8_t* v = buffer;
+    uint8_t lastByte = 0;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    double toNs = 1e9 / static_cast<double>(frequency.QuadPart);
+    double readTotal = 0;
+    double writeTotal = 0;
+    uint64_t cycles = 0;
+    while (cycles < maxCycles) {
+        LARGE_INTEGER t0;
+        LARGE_INTEGER t1;
+        QueryPerformanceCounter(&t0);
+        for (size_t k = 0, offset = 0; k < 65'536; ++k, offset += stride) {
+            v[offset] = lastByte;
+        }
+        QueryPerformanceCounter(&t1);
+        writeTotal += static_cast<double>(t1.QuadPart - t0.QuadPart) * toNs;
+        QueryPerformanceCounter(&t0);
+        for (size_t k = 0, offset = 0; k < 65'536; ++k, offset += stride) {
+            lastByte = v[offset];
+        }
+        QueryPerformanceCounter(&t1);
+        readTotal += static_cast<double>(t1.QuadPart - t0.QuadPart) * toNs;
+        ++cycles;
+        if (readTotal / 1e6 > passMs && writeTotal / 1e6 > passMs) {
+            break;
+        }
+    }
+    heapFree(buffer);
+    readNs = readTotal / static_cast<double>(cycles) / 65'536;
+    writeNs = writeTotal / static_cast<double>(cycles) / 65'536;
+}
+
+void referenceParallel(int parallelPasses, double& read, double& write) {
+    uint8_t* pattern = referencePattern();
+    uint8_t* buffer = heapBlock(kTestSize);
+    read = referenceParallelPhase(buffer, pattern, parallelPasses, false);
+    write = referenceParallelPhase(buffer, pattern, parallelPasses, true);
+    heapFree(buffer);
+    heapFree(pattern);
+}
+
+// ---- Copy routines ---------------------------------------------------------------------------
+
+using CopyFn = void (*)(void*, const void*, size_t);
+
+void crtCopy(void* to, const void* from, size_t bytes) { std::memcpy(to, from, bytes); }
+
+void sse2Copy(void* to, const void* from, size_t bytes) {
+    auto* d = static_cast<__m128i*>(to);
+    const auto* s = static_cast<const __m128i*>(from);
+    for (size_t i = 0; i < bytes / 16; i += 4) {
+        __m128i a = _mm_loadu_si128(s + i);
+        __m128i b = _mm_loadu_si128(s + i + 1);
+        __m128i c = _mm_loadu_si128(s + i + 2);
+        __m128i e = _mm_loadu_si128(s + i + 3);
+        _mm_storeu_si128(d + i, a);
+        _mm_storeu_si128(d + i + 1, b);
+        _mm_storeu_si128(d + i + 2, c);
+        _mm_storeu_si128(d + i + 3, e);
+    }
+}
+
+void movsbCopy(void* to, const void* from, size_t bytes) {
+    __movsb(static_cast<unsigned char*>(to), static_cast<const unsigned char*>(from), bytes);
+}
+
+// GiB per second of copies between random block positions of the test memory and the pattern.
+double copySpeed(CopyFn copy, uint8_t* memory, uint8_t* pattern, size_t blockBytes, bool write, DWORD ms) {
+    const uint32_t slots = static_cast<uint32_t>(kTestSize / blockBytes);
+    Lcg lcg{12345};
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER start;
+    LARGE_INTEGER now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    uint64_t copied = 0;
+    const int batch = blockBytes >= kBlock ? 4 : 4096;
+    for (;;) {
+        for (int i = 0; i < batch; ++i) {
+            uint8_t* block = memory + static_cast<size_t>(lcg.next() % slots) * blockBytes;
+            if (write) {
+                copy(block, pattern, blockBytes);
+            } else {
+                copy(pattern, block, blockBytes);
+            }
+            keep();
+        }
+        copied += static_cast<uint64_t>(batch) * blockBytes;
+        QueryPerformanceCounter(&now);
+        double seconds = static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+        if (seconds * 1000 >= ms) {
+            return static_cast<double>(copied) / seconds / 1'073'741'824;
+        }
+    }
+}
+
+void compareCopyRoutines(DWORD ms) {
+#if defined(_UCRT)
+    const char* runtime = "ucrtbase.dll";
+#elif defined(__MINGW32__)
+    const char* runtime = "msvcrt.dll";
+#else
+    const char* runtime = "the static MSVC runtime";
+#endif
+    std::printf("copy routines: memcpy from %s against an SSE2 loop and rep movsb, random blocks of the 500 MiB "
+                "test memory, %lu ms each, GiB/s\n",
+                runtime, static_cast<unsigned long>(ms));
+    uint8_t* memory = heapBlock(kTestSize);
+    uint8_t* pattern = heapBlock(kBlock);
+    std::memset(memory, 1, kTestSize);
+    std::memset(pattern, 2, kBlock);
+    struct Size {
+        const char* name;
+        size_t bytes;
+    };
+    for (Size size : {Size{"4MiB", kBlock}, Size{"4KiB", 4096}, Size{"1KiB", 1024}}) {
+        for (bool write : {false, true}) {
+            double crt = copySpeed(crtCopy, memory, pattern, size.bytes, write, ms);
+            double sse2 = copySpeed(sse2Copy, memory, pattern, size.bytes, write, ms);
+            double movsb = copySpeed(movsbCopy, memory, pattern, size.bytes, write, ms);
+            std::printf("copy %s-%s memcpy=%.2f sse2=%.2f movsb=%.2f unit=GiB/s memcpy/best=%.3f\n", size.name,
+                        write ? "write" : "read", crt, sse2, movsb, crt / std::max(sse2, movsb));
+            std::fflush(stdout);
+        }
+    }
+    heapFree(pattern);
+    heapFree(memory);
+}
+
+void printLine(const char* name, double engine, double reference, const char* unit, bool smallerIsBetter) {
+    double ratio = smallerIsBetter ? reference / engine : engine / reference;
+    std::printf("bench %s engine=%.4g reference=%.4g unit=%s ratio=%.3f\n", name, engine, reference, unit, ratio);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    int passes = 1;
+    DWORD passMs = 2400;
+    int rounds = 2;
+    bool copies = true;
+    const wchar_t* only = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (!wcscmp(argv[i], L"--passes") && i + 1 < argc) {
+            passes = std::max(0, _wtoi(argv[++i]));
+        } else if (!wcscmp(argv[i], L"--pass-ms") && i + 1 < argc) {
+            passMs = static_cast<DWORD>(std::max(300, _wtoi(argv[++i])));
+        } else if (!wcscmp(argv[i], L"--rounds") && i + 1 < argc) {
+            rounds = std::max(1, _wtoi(argv[++i]));
+        } else if (!wcscmp(argv[i], L"--no-copy")) {
+            copies = false;
+        } else if (!wcscmp(argv[i], L"--only") && i + 1 < argc) {
+            only = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: benchEngine [--passes N] [--pass-ms MS] [--rounds R] [--no-copy] [--only seq|random-4k|random-1k|parallel|access]\n");
+            return 2;
+        }
+    }
+    StandInDialog dialog;
+    timerWindow = dialog.window();
+    dialog.selectDuration(0);  // Quick: 3 passes per parallel thread, up to 80,000 access cycles
+    engineState.loopCount = passes;
+    engineState.passDurationMs = static_cast<int32_t>(passMs);
+    engineState.durationIndex = 0;
+    const int parallelPasses = 3;
+    const uint64_t accessCycles = kAccessCyclesPerChoice;
+    const int counted = passes + 1;
+
+    std::printf("benchEngine: 500 MiB test memory, 4 MiB blocks, %d passes of %lu ms per phase, 64 x %d parallel "
+                "passes, 100 MiB access buffer; best of %d rounds per test, engine and reference taking turns\n",
+                counted, static_cast<unsigned long>(passMs), parallelPasses, rounds);
+    std::fflush(stdout);
+
+    struct Measurement {
+        const char* name;
+        const char* unit;
+        bool smallerIsBetter;
+        double engine;
+        double reference;
+    };
+    std::vector<Measurement> lines;
+    // One test, engine and reference alternating which goes first; the best round counts for each.
+    auto measure = [&](const char* readName, const char* writeName, const char* unit, bool smallerIsBetter,
+                       const std::function<void(double&, double&)>& engineTest,
+                       const std::function<void(double&, double&)>& referenceTest) {
+        if (only) {
+            wchar_t name[64];
+            swprintf(name, 64, L"%hs", readName);
+            if (!wcsstr(name, only)) {
+                return;
+            }
+        }
+        double best[4] = {};
+        auto better = [smallerIsBetter](double kept, double value) {
+            return smallerIsBetter ? std::min(kept, value) : std::max(kept, value);
+        };
+        for (int round = 0; round < rounds; ++round) {
+            double now[4] = {};  // engine read, engine write, reference read, reference write
+            auto runEngine = [&] {
+                engineState.running = 1;
+                dialog.runOnWorker([&] {
+                    beginRun();
+                    engineTest(now[0], now[1]);
+                    endRun();
+                });
+            };
+            auto runReference = [&] { dialog.runOnWorker([&] { referenceTest(now[2], now[3]); }); };
+            if (round % 2 == 0) {
+                runEngine();
+                runReference();
+            } else {
+                runReference();
+                runEngine();
+            }
+            std::printf("round %d %s/%s engine=%.4g/%.4g reference=%.4g/%.4g %s\n", round + 1, readName, writeName,
+                        now[0], now[1], now[2], now[3], unit);
+            std::fflush(stdout);
+            for (int i = 0; i < 4; ++i) {
+                best[i] = round == 0 ? now[i] : better(best[i], now[i]);
+            }
+        }
+        lines.push_back({readName, unit, smallerIsBetter, best[0], best[2]});
+        lines.push_back({writeName, unit, smallerIsBetter, best[1], best[3]});
+    };
+
+    measure("seq-read", "seq-write", "KiB/ms", false,
+            [](double& read, double& write) {
+                runSequential();
+                read = benchResults.seqRead;
+                write = benchResults.seqWrite;
+            },
+            [&](double& read, double& write) { referenceSequential(counted, passMs, read, write); });
+    for (uint32_t kb : {4u, 1u}) {
+        measure(kb == 4 ? "random-4k-read" : "random-1k-read", kb == 4 ? "random-4k-write" : "random-1k-write",
+                "KiB/ms", false,
+                [kb](double& read, double& write) { runRandomBlocks(static_cast<int>(kb), read, write); },
+                [&, kb](double& read, double& write) { referenceRandom(kb, counted, passMs, read, write); });
+    }
+    measure("parallel-64-read", "parallel-64-write", "MiB/s", false,
+            [](double& read, double& write) { runParallel(read, write); },
+            [&](double& read, double& write) { referenceParallel(parallelPasses, read, write); });
+    measure("access-read", "access-write", "ns", true,
+            [](double& read, double& write) {
+                runAccessTime();
+                read = benchResults.accessReadNs;
+                write = benchResults.accessWriteNs;
+            },
+            [&](double& read, double& write) { referenceAccess(passMs, accessCycles, read, write); });
+
+    for (const Measurement& m : lines) {
+        printLine(m.name, m.engine, m.reference, m.unit, m.smallerIsBetter);
+    }
+    std::fflush(stdout);
+
+    if (copies) {
+        compareCopyRoutines(1000);
+    }
+    return 0;
+}
