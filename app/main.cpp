@@ -1,61 +1,35 @@
-// Brindlecrest's entry point. For now a minimal window that stays until it is closed;
-// the real start-up sequence replaces it.
+// Brindlecrest's entry point: the start-up steps in their order, then the message loop.
 #include <windows.h>
 
+#include "app/MainWindow.h"
+#include "app/SelfUpdate.h"
+#include "app/Startup.h"
+#include "lang/LanguageArchive.h"
 #include "res/resource.h"
+#include "settings/Settings.h"
+#include "ui/ScannerBar.h"
 
-namespace {
-
-constexpr wchar_t kWindowClass[] = L"Brindlecrest_Window";
-constexpr wchar_t kWindowTitle[] = L"Brindlecrest";
-
-LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        RECT client;
-        GetClientRect(window, &client);
-        FillRect(dc, &client, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
-        SetBkMode(dc, TRANSPARENT);
-        DrawTextW(dc, L"Brindlecrest", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        EndPaint(window, &paint);
-        return 0;
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // `quitMessage` has been registered during static initialisation.
+    registerScannerClass(instance);
+    appInstance = instance;
+    // NOT BUILT YET: when this succeeds, dark-mode support and its window-creation hook are set
+    // up here.
+    makeProcessDpiAware();
+    initCommonControls();
+    registerMainWindowClass(instance);
+    // Every text comes from the archive; without it there is nothing to show.
+    if (!loadLanguageArchive()) {
+        return kExitNormal;
     }
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        return DefWindowProcW(window, message, wParam, lParam);
+    loadSettings();
+    commandLine = GetCommandLineW();
+    if (completeSelfUpdate(commandLine)) {
+        return kExitNormal;
     }
-}
-
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = windowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_BRINDLECREST));
-    windowClass.hIconSm = windowClass.hIcon;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kWindowClass;
-    if (!RegisterClassExW(&windowClass)) {
-        return 1;
+    if (!createMainWindow(instance)) {
+        return kExitNormal;
     }
-    HWND window = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  480, 320, nullptr, nullptr, instance, nullptr);
-    if (!window) {
-        return 1;
-    }
-    ShowWindow(window, showCommand);
-    UpdateWindow(window);
-
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return static_cast<int>(message.wParam);
+    HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAIN_ACCELERATORS));
+    return runMessageLoop(accelerators);
 }
