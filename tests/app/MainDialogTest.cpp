@@ -275,7 +275,7 @@ TEST_F(MainDialog, BottomToolbarTakesThePlaceholderAndKeepsTwoButtonsAcrossLangu
         ASSERT_EQ(buttons.size(), 2u);
         EXPECT_EQ(buttons[0].command, ids::kThanksCommand);
         EXPECT_EQ(buttons[0].image, 0);
-        EXPECT_STREQ(buttons[0].text.c_str(), (WideString(L"Freeware (C) 2021-2026 by the Brindlecrest team - ") + address).c_str());
+        EXPECT_STREQ(buttons[0].text.c_str(), (WideString(L"Freeware (C) 2021-2026 Brindlecrest - ") + address).c_str());
         EXPECT_EQ(buttons[1].command, ids::kLanguageCommand);
         EXPECT_EQ(buttons[1].image, 1);
         EXPECT_STREQ(buttons[1].text.c_str(), L"# LNG");
