@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/ExecutablePath.h"
 #include "app/MainWindow.h"
 #include "base/ScopedHandle.h"
 
@@ -13,21 +14,6 @@ constexpr DWORD kQuitReplyTimeoutMs = 5000;
 constexpr DWORD kInstanceExitTimeoutMs = 10000;
 constexpr int kCopyAttempts = 25;
 constexpr DWORD kCopyRetryMs = 200;
-
-WideString ownPath() {
-    for (DWORD capacity = MAX_PATH; capacity <= 32768; capacity *= 2) {
-        WideString path;
-        DWORD length = GetModuleFileNameW(nullptr, path.writableBuffer(static_cast<int>(capacity)), capacity + 1);
-        if (length == 0) {
-            return WideString();
-        }
-        if (length <= capacity) {
-            path.releaseBuffer(static_cast<int>(length));
-            return path;
-        }
-    }
-    return WideString();
-}
 
 // Asks every running instance to quit and waits until their processes are gone, so that the
 // program file is free to be replaced.
@@ -113,7 +99,7 @@ WideString installedPathFor(const WideString& updatePath) {
 }
 
 bool completeSelfUpdate(const WideString& commandLine) {
-    WideString self = ownPath();
+    WideString self = executablePath();
     WideString installed = installedPathFor(self);
     if (installed.isEmpty()) {
         return false;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/ExecutablePath.h"
 #include "base/ScopedHandle.h"
 #include "lang/ArchiveContainer.h"
 
@@ -17,22 +18,6 @@ ArchiveText archiveText;
 
 // The program's file is a few megabytes at most; a larger size is not ours to read whole.
 constexpr ULONGLONG kMaxFileBytes = 256ull << 20;
-
-WideString ownExePath() {
-    // Long paths are allowed, so grow the buffer until the whole path fits.
-    for (DWORD capacity = MAX_PATH; capacity <= 32768; capacity *= 2) {
-        WideString path;
-        DWORD length = GetModuleFileNameW(nullptr, path.writableBuffer(static_cast<int>(capacity)), capacity + 1);
-        if (length == 0) {
-            return WideString();
-        }
-        if (length <= capacity) {  // otherwise the path was cut short
-            path.releaseBuffer(static_cast<int>(length));
-            return path;
-        }
-    }
-    return WideString();
-}
 
 bool readWholeFile(const wchar_t* path, Bytes& bytes) {
     ScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -93,7 +78,7 @@ bool readLanguageArchive(const wchar_t* exePath) {
 }
 
 bool loadLanguageArchive() {
-    WideString path = ownExePath();
+    WideString path = executablePath();
     if (!path.isEmpty() && readLanguageArchive(path.c_str())) {
         return true;
     }
