@@ -52,6 +52,7 @@ struct EngineState {
     int32_t parallelPasses = 4;              // passes per thread of the parallel benchmark
     uint8_t* patternBlock = nullptr;         // run begin to run end
     uint8_t* testBuffer = nullptr;           // during the parallel benchmark
+    uint8_t* readerBlocks = nullptr;         // during the parallel benchmark: one block per reader
     HWND engineWindow = nullptr;             // the main dialog; its thread serves the pass timer
 
     // Sizes a run uses. The program keeps these defaults; tests make them small.

@@ -14,30 +14,35 @@ namespace {
 
 bool stillRunning() { return engineState.running.load(std::memory_order_relaxed) != 0; }
 
-// Every thread makes the same number of 4 MiB copies at random block positions. All readers
-// write the one pattern block and writers may meet in a block of the test buffer, so the copies
-// store whole words atomically (see copyBlockShared).
-template <bool intoTestBuffer>
-DWORD copyRandomBlocks() {
+// Every thread makes the same number of 4 MiB copies at random block positions of the test
+// buffer; `copy` moves one block between that position and the thread's other end.
+template <class Copy>
+DWORD copyRandomBlocks(Copy copy) {
     const EngineState& e = engineState;
     const uint64_t blocks = e.testSize / static_cast<uint64_t>(e.blockSize);
     const size_t blockBytes = static_cast<size_t>(e.blockSize);
-    uint8_t* const pattern = e.patternBlock;
     uint8_t* const buffer = e.testBuffer;
     for (int32_t pass = 0; pass < e.parallelPasses; ++pass) {
         for (uint64_t j = 0; j < blocks; ++j) {
-            uint8_t* block = buffer + (nextRandom() % blocks) * blockBytes;
-            if (intoTestBuffer) {
-                copyBlockShared(block, pattern, blockBytes);
-            } else {
-                copyBlockShared(pattern, block, blockBytes);
-            }
+            copy(buffer + (nextRandom() % blocks) * blockBytes, blockBytes);
             if (!stillRunning()) {
                 return 0;
             }
         }
     }
     return 0;
+}
+
+void releaseBuffers() {
+    EngineState& e = engineState;
+    if (e.readerBlocks) {
+        e.system.release(e.readerBlocks);
+        e.readerBlocks = nullptr;
+    }
+    if (e.testBuffer) {
+        e.system.release(e.testBuffer);
+        e.testBuffer = nullptr;
+    }
 }
 
 void showBusy(int labelId) {
@@ -100,9 +105,19 @@ double runPhase(LPTHREAD_START_ROUTINE procedure, const WideString& name) {
 
 }  // namespace
 
-DWORD WINAPI parallelReader(LPVOID) { return copyRandomBlocks<false>(); }
+// Each reader copies into a block of its own: no other thread touches it, so the plain copy is
+// safe and the readers do not fight over the same cache lines.
+DWORD WINAPI parallelReader(LPVOID index) {
+    const size_t slot = static_cast<size_t>(reinterpret_cast<intptr_t>(index));
+    uint8_t* const own = engineState.readerBlocks + slot * static_cast<size_t>(engineState.blockSize);
+    return copyRandomBlocks([own](const uint8_t* block, size_t bytes) { copyBlock(own, block, bytes); });
+}
 
-DWORD WINAPI parallelWriter(LPVOID) { return copyRandomBlocks<true>(); }
+// Writers may meet in one block of the test buffer, so they store whole words atomically.
+DWORD WINAPI parallelWriter(LPVOID) {
+    const uint8_t* const pattern = engineState.patternBlock;
+    return copyRandomBlocks([pattern](uint8_t* block, size_t bytes) { copyBlockShared(block, pattern, bytes); });
+}
 
 void runParallel(double& readSlot, double& writeSlot) {
     EngineState& e = engineState;
@@ -113,8 +128,13 @@ void runParallel(double& readSlot, double& writeSlot) {
         return;
     }
     e.testBuffer = static_cast<uint8_t*>(e.system.allocate(static_cast<size_t>(e.testSize)));
-    if (!e.testBuffer) {
+    if (e.testBuffer) {
+        e.readerBlocks = static_cast<uint8_t*>(
+            e.system.allocate(static_cast<size_t>(kParallelThreads) * static_cast<size_t>(e.blockSize)));
+    }
+    if (!e.testBuffer || !e.readerBlocks) {
         showSystemError(engineTexts.textAllocError);
+        releaseBuffers();
         e.running.store(0, std::memory_order_relaxed);
         readSlot = writeSlot = 0;
         refreshResultLabels();
@@ -148,6 +168,5 @@ void runParallel(double& readSlot, double& writeSlot) {
             refreshResultLabels();
         }
     }
-    e.system.release(e.testBuffer);
-    e.testBuffer = nullptr;
+    releaseBuffers();
 }

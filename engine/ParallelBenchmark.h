@@ -9,6 +9,7 @@ inline constexpr int kParallelThreads = 64;
 // The whole benchmark into the two slots; on the worker thread after beginRun().
 void runParallel(double& readSlot, double& writeSlot);
 
-// Thread procedures; the parameter is the thread's index 0..63. Each returns 0.
+// Thread procedures; the parameter is the thread's index 0..63, which also picks a reader's own
+// block of `readerBlocks`. Each returns 0.
 DWORD WINAPI parallelReader(LPVOID index);
 DWORD WINAPI parallelWriter(LPVOID index);

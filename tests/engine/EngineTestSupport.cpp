@@ -61,6 +61,7 @@ void EngineTest::SetUp() {
     e.parallelPasses = 4;
     e.patternBlock = nullptr;
     e.testBuffer = nullptr;
+    e.readerBlocks = nullptr;
     e.runTestSize = 8 * kMiB;
     e.accessBufferSize = kMiB;
     e.accessCyclesPerChoice = 1000;
@@ -77,6 +78,7 @@ void EngineTest::TearDown() {
     EXPECT_EQ(allocations.live, 0) << "memory the engine took and did not give back";
     EXPECT_EQ(engineState.patternBlock, nullptr);
     EXPECT_EQ(engineState.testBuffer, nullptr);
+    EXPECT_EQ(engineState.readerBlocks, nullptr);
     engineState.system = defaultEngineSystem();
 }
 

@@ -1,6 +1,8 @@
 // Parallel benchmark: 64 real threads per phase, created through a recording stand-in for
 // CreateThread; a scripted performance counter makes each phase last exactly 10 s where the
 // figure itself is checked.
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -126,34 +128,44 @@ TEST_F(ParallelBenchmark, GivesWholeMiBPerSecondOverTheWholePhase) {
 }
 
 TEST_F(ParallelBenchmark, CopiesReachTheirDestinations) {
-    // Block 0 of the test buffer holds 0x11 bytes, block 1 0x22 bytes.
-    allocations.onAllocated = [](void* block, size_t bytes) {
+    // Block 0 of the test buffer holds 0x11 bytes, block 1 0x22 bytes; the readers' blocks 0x33.
+    const size_t readerBytes = kParallelThreads * 4 * kMiB;
+    allocations.onAllocated = [readerBytes](void* block, size_t bytes) {
         if (bytes == engineState.testSize) {
             memset(block, 0x11, 4 * kMiB);
             memset(static_cast<uint8_t*>(block) + 4 * kMiB, 0x22, 4 * kMiB);
+        } else if (bytes == readerBytes) {
+            memset(block, 0x33, bytes);
         }
     };
     int blocksLikeThePattern = -1;
-    allocations.onRelease = [&blocksLikeThePattern](void* block, size_t bytes) {
+    int readersWithAWholeBlock = -1;
+    allocations.onRelease = [&](void* block, size_t bytes) {
+        const uint8_t* memory = static_cast<const uint8_t*>(block);
         if (bytes == engineState.testSize) {
-            const uint8_t* buffer = static_cast<const uint8_t*>(block);
-            blocksLikeThePattern = (memcmp(buffer, engineState.patternBlock, 4 * kMiB) == 0 ? 1 : 0) +
-                                   (memcmp(buffer + 4 * kMiB, engineState.patternBlock, 4 * kMiB) == 0 ? 1 : 0);
+            blocksLikeThePattern = (memcmp(memory, engineState.patternBlock, 4 * kMiB) == 0 ? 1 : 0) +
+                                   (memcmp(memory + 4 * kMiB, engineState.patternBlock, 4 * kMiB) == 0 ? 1 : 0);
+        } else if (bytes == readerBytes) {
+            std::vector<uint8_t> ones(4 * kMiB, 0x11);
+            std::vector<uint8_t> twos(4 * kMiB, 0x22);
+            readersWithAWholeBlock = 0;
+            for (int i = 0; i < kParallelThreads; ++i) {
+                const uint8_t* own = memory + static_cast<size_t>(i) * 4 * kMiB;
+                readersWithAWholeBlock +=
+                    memcmp(own, ones.data(), 4 * kMiB) == 0 || memcmp(own, twos.data(), 4 * kMiB) == 0;
+            }
         }
     };
-    bool patternFromBuffer = false;
-    onWorker([&patternFromBuffer] {
+    bool patternKept = false;
+    onWorker([&patternKept] {
         beginRun();
+        std::vector<uint8_t> before(engineState.patternBlock, engineState.patternBlock + 4 * kMiB);
         runParallel(benchResults.par64Read, benchResults.par64Write);
-        // The readers overwrote the pattern block with whole words of either block.
-        const auto* words = reinterpret_cast<const uint64_t*>(engineState.patternBlock);
-        patternFromBuffer = true;
-        for (size_t i = 0; i < 4 * kMiB / 8; ++i) {
-            patternFromBuffer &= words[i] == 0x1111111111111111ull || words[i] == 0x2222222222222222ull;
-        }
+        patternKept = memcmp(before.data(), engineState.patternBlock, 4 * kMiB) == 0;
         endRun();
     });
-    EXPECT_TRUE(patternFromBuffer);
+    EXPECT_EQ(readersWithAWholeBlock, kParallelThreads) << "each reader's last block, whole, in its own place";
+    EXPECT_TRUE(patternKept) << "the readers leave the pattern block alone";
     EXPECT_EQ(blocksLikeThePattern, 2) << "the writers copied the pattern block into both blocks";
 }
 
@@ -222,15 +234,31 @@ TEST_F(ParallelBenchmark, RunsLeaveNoHandlesBehind) {
     EXPECT_EQ(dialog->messageBoxTexts().size(), 2u);
 }
 
-TEST_F(ParallelBenchmark, NoTestBufferStopsTheRunWithASystemError) {
-    allocations.failAt = 2;  // pattern block, then the test buffer
-    run();
-    EXPECT_EQ(dialog->messageBoxTexts().size(), 1u);
-    EXPECT_EQ(engineState.running.load(), 0);
-    EXPECT_EQ(benchResults.par64Read, 0);
-    EXPECT_EQ(benchResults.par64Write, 0);
-    EXPECT_EQ(threadLog.calls, 0);
-    EXPECT_EQ(dialog->timerTicks(engine_ids::kParallelReadTimer), 0);
+TEST_F(ParallelBenchmark, MemoryThatCannotBeHadStopsTheRunWithASystemError) {
+    // Allocations: the pattern block, the test buffer, the readers' blocks.
+    const std::wstring head = L"Create-File Error\r\n0x00000008:";
+    for (int failing : {2, 3}) {
+        SCOPED_TRACE(failing == 2 ? "no test buffer" : "no reader blocks");
+        allocations.total = 0;
+        allocations.failAt = failing;
+        engineState.running = 1;
+        benchResults.par64Read = 1234;
+        benchResults.par64Write = 1234;
+        run();
+        ASSERT_EQ(dialog->messageBoxTexts().size(), failing == 2 ? 1u : 2u);
+        EXPECT_EQ(dialog->messageBoxTexts().back().substr(0, head.size()), head);
+        EXPECT_EQ(engineState.running.load(), 0);
+        EXPECT_EQ(benchResults.par64Read, 0);
+        EXPECT_EQ(benchResults.par64Write, 0);
+        EXPECT_EQ(dialog->text(engine_ids::kParallelReadLabel), formatSpeed(0).c_str());
+        EXPECT_EQ(dialog->text(engine_ids::kParallelWriteLabel), formatSpeed(0).c_str());
+        EXPECT_EQ(allocations.total, failing);
+        EXPECT_EQ(allocations.live, 0);
+        EXPECT_EQ(engineState.testBuffer, nullptr);
+        EXPECT_EQ(engineState.readerBlocks, nullptr);
+        EXPECT_EQ(threadLog.calls, 0);
+        EXPECT_EQ(dialog->timerTicks(engine_ids::kParallelReadTimer), 0);
+    }
 }
 
 }  // namespace
