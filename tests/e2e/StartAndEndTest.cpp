@@ -30,12 +30,23 @@ public:
         e2e::removeTree(folder_);
     }
 
-    bool start() {
+    // Says which step failed, with the system's error code, so a failure can be told apart.
+    ::testing::AssertionResult start() {
         folder_ = WideString::format(L"C:\\bc_e2e_start_%lu_%lu_%d", GetCurrentProcessId(), GetTickCount(), ++instances_);
         WideString exe = folder_ + L"\\Brindlecrest.exe";
-        return CreateDirectoryW(folder_.c_str(), nullptr) &&
-               WritePrivateProfileStringW(L"Program", L"lng", L"1", (folder_ + L"\\Brindlecrest.ini").c_str()) &&
-               e2e::copyFile(e2e::besideThisExe(L"Brindlecrest.exe"), exe) && app_.start(exe);
+        if (!CreateDirectoryW(folder_.c_str(), nullptr)) {
+            return ::testing::AssertionFailure() << "CreateDirectory error " << GetLastError();
+        }
+        if (!WritePrivateProfileStringW(L"Program", L"lng", L"1", (folder_ + L"\\Brindlecrest.ini").c_str())) {
+            return ::testing::AssertionFailure() << "WritePrivateProfileString error " << GetLastError();
+        }
+        if (!e2e::copyFile(e2e::besideThisExe(L"Brindlecrest.exe"), exe)) {
+            return ::testing::AssertionFailure() << "CopyFile error " << GetLastError();
+        }
+        if (!app_.start(exe)) {
+            return ::testing::AssertionFailure() << "CreateProcess error " << GetLastError();
+        }
+        return ::testing::AssertionSuccess();
     }
 
     // The main dialog: the visible dialog that holds the information box.
