@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -30,8 +31,22 @@ public:
         e2e::removeTree(folder_);
     }
 
-    // Says which step failed, with the system's error code, so a failure can be told apart.
+    // Once seen on a heavily loaded machine, not reproduced since: one of the set-up steps failed
+    // within milliseconds. The set-up is tried a second time in a fresh folder, and the first
+    // failure is printed, so it stays visible without failing a test about something else.
     ::testing::AssertionResult start() {
+        ::testing::AssertionResult first = startOnce();
+        if (first) {
+            return first;
+        }
+        std::fprintf(stderr, "start of the program failed once (%s); trying again\n", first.message());
+        e2e::removeTree(folder_);
+        Sleep(500);
+        return startOnce();
+    }
+
+    // Says which step failed, with the system's error code, so a failure can be told apart.
+    ::testing::AssertionResult startOnce() {
         folder_ = WideString::format(L"C:\\bc_e2e_start_%lu_%lu_%d", GetCurrentProcessId(), GetTickCount(), ++instances_);
         WideString exe = folder_ + L"\\Brindlecrest.exe";
         if (!CreateDirectoryW(folder_.c_str(), nullptr)) {
