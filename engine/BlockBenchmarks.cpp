@@ -1,5 +1,7 @@
 #include "engine/BlockBenchmarks.h"
 
+#include <type_traits>
+
 #include "engine/BlockCopy.h"
 #include "engine/EngineState.h"
 #include "engine/ResultDisplay.h"
@@ -175,67 +177,57 @@ void runRandomBlocks(int kb, double& readSlot, double& writeSlot) {
     const uint64_t slots = (e.testSize >> 20) << (kb == 4 ? 8 : 10);
 
     // Both walks check the timer after every block; each phase's result is the mean of the
-    // samples of its last pass.
-    auto readWalk = [&](uint8_t* memory, PassMeter& meter) {
-        for (;;) {
-            if (!stillRunning()) {
-                return PassEnd::cancelled;
+    // samples of its last pass. Reading copies a random block into the pattern block, writing
+    // the other way round. The direction is a compile-time constant: the measured loop carries
+    // no extra branch.
+    auto walkCopying = [&](auto intoMemory) {
+        return [&](uint8_t* memory, PassMeter& meter) {
+            for (;;) {
+                if (!stillRunning()) {
+                    return PassEnd::cancelled;
+                }
+                uint8_t* block = memory + randomBlockOffset(nextRandom(), slots, blockBytes);
+                if constexpr (decltype(intoMemory)::value) {
+                    copyBlock(block, pattern, blockBytes);
+                } else {
+                    copyBlock(pattern, block, blockBytes);
+                }
+                if (meter.countCopy()) {
+                    meter.takeSample();
+                }
+                if (!passTimeLeft()) {
+                    return PassEnd::timeUp;
+                }
             }
-            copyBlock(pattern, memory + randomBlockOffset(nextRandom(), slots, blockBytes), blockBytes);
-            if (meter.countCopy()) {
-                meter.takeSample();
-            }
-            if (!passTimeLeft()) {
-                return PassEnd::timeUp;
-            }
-        }
+        };
     };
-    auto writeWalk = [&](uint8_t* memory, PassMeter& meter) {
-        for (;;) {
-            if (!stillRunning()) {
-                return PassEnd::cancelled;
-            }
-            copyBlock(memory + randomBlockOffset(nextRandom(), slots, blockBytes), pattern, blockBytes);
-            if (meter.countCopy()) {
-                meter.takeSample();
-            }
-            if (!passTimeLeft()) {
-                return PassEnd::timeUp;
+    // One phase: loops + 1 passes; false when pass memory could not be had (both slots are 0).
+    auto runPhase = [&](auto writingPhase, double& slot) {
+        constexpr bool writing = decltype(writingPhase)::value;
+        const WideString& name = writing ? t.textRandWrite : t.textRandRead;
+        Samples passSamples;
+        for (int32_t i = 0; i <= e.loops; ++i) {
+            passSamples = Samples{};
+            // The first pass names the phase and "initialise" in a different order for each direction.
+            WideString status =
+                i > 0 ? WideString::format(L"%ls %dKB %d/%d", name.c_str(), kb, i, e.loops)
+                : writing ? WideString::format(L"%ls %ls %dKB", t.textRandWrite.c_str(), t.textInitialize.c_str(), kb)
+                          : WideString::format(L"%ls %ls %dKB", t.textInitialize.c_str(), t.textRandRead.c_str(), kb);
+            if (timedPass(status, slot, passSamples, blockBytes, walkCopying(writingPhase)) == PassEnd::noMemory) {
+                readSlot = writeSlot = 0;
+                return false;
             }
         }
+        slot = passSamples.mean();
+        if (!stillRunning()) {
+            readSlot = writeSlot = 0;
+        }
+        refreshResultLabels();
+        return true;
     };
 
-    Samples passSamples;
-    for (int32_t i = 0; i <= e.loops; ++i) {
-        passSamples = Samples{};
-        WideString status = i == 0 ? WideString::format(L"%ls %ls %dKB", t.textInitialize.c_str(), t.textRandRead.c_str(), kb)
-                                   : WideString::format(L"%ls %dKB %d/%d", t.textRandRead.c_str(), kb, i, e.loops);
-        if (timedPass(status, readSlot, passSamples, blockBytes, readWalk) == PassEnd::noMemory) {
-            readSlot = writeSlot = 0;
-            return;
-        }
-    }
-    readSlot = passSamples.mean();
-    if (!stillRunning()) {
-        readSlot = writeSlot = 0;
-    }
-    refreshResultLabels();
-    if (!stillRunning()) {
+    if (!runPhase(std::false_type{}, readSlot) || !stillRunning()) {
         return;
     }
-
-    for (int32_t i = 0; i <= e.loops; ++i) {
-        passSamples = Samples{};
-        WideString status = i == 0 ? WideString::format(L"%ls %ls %dKB", t.textRandWrite.c_str(), t.textInitialize.c_str(), kb)
-                                   : WideString::format(L"%ls %dKB %d/%d", t.textRandWrite.c_str(), kb, i, e.loops);
-        if (timedPass(status, writeSlot, passSamples, blockBytes, writeWalk) == PassEnd::noMemory) {
-            readSlot = writeSlot = 0;
-            return;
-        }
-    }
-    writeSlot = passSamples.mean();
-    if (!stillRunning()) {
-        readSlot = writeSlot = 0;
-    }
-    refreshResultLabels();
+    runPhase(std::true_type{}, writeSlot);
 }
