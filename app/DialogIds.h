@@ -61,6 +61,31 @@ inline constexpr int kThanksCommand = kBottomToolbarPlace;  // first button of t
 inline constexpr int kLanguageCommand = 1022;      // "# LNG" button of the bottom toolbar
 inline constexpr int kCompareCommand = kCompareButton;
 inline constexpr int kDonateBarCommand = 43111;    // command-bar button "Donate"
+inline constexpr int kInfoCommand = 32776;         // menu "Info": the about box
+inline constexpr int kFaqCommand = 32790;
+inline constexpr int kHomePageCommand = 43103;
+inline constexpr int kScreenshotToPaintCommand = 43104;
+inline constexpr int kScreenshotToFileCommand = 43105;
+inline constexpr int kHideSerialCommand = 43106;   // menu item with a check mark
+inline constexpr int kAutoUpdateCommand = 43112;
+inline constexpr int kUninstallCommand = 43113;
+inline constexpr int kRestartCommand = 43114;
+
+// System tools and folders of the menus.
+inline constexpr int kTaskManagerCommand = 4006;
+inline constexpr int kSystemPropertiesCommand = 4007;
+inline constexpr int kSystemInformationCommand = 4046;
+inline constexpr int kMemoryDiagnosticsCommand = 32809;
+inline constexpr int kPerformanceMonitorCommand = 32810;
+inline constexpr int kResourceMonitorCommand = 32811;
+inline constexpr int kComputerManagementCommand = 32812;
+inline constexpr int kDriveOptimizerCommand = 43001;
+inline constexpr int kDiskManagementCommand = 43108;
+inline constexpr int kOpenSettingsFileCommand = 43109;  // System menu, "Brindlecrest.ini"
+inline constexpr int kProgramFolderCommand = 43115;
+inline constexpr int kSettingsFolderCommand = 43116;
+inline constexpr int kSettingsFileCommand = 43117;      // folder submenu, "Brindlecrest.ini"
+inline constexpr int kFolderSubmenuItem = 43118;        // carries the folder icon only
 
 // Commands of the hidden main window.
 inline constexpr int kOpenMainDialogCommand = 104;
@@ -71,5 +96,9 @@ inline constexpr int kSwallowedAltF4Command = 32773;
 // Timers of the main dialog.
 inline constexpr UINT_PTR kInfoBoxTimer = 2111;
 inline constexpr UINT kInfoBoxTimerDelayMs = 200;
+inline constexpr UINT_PTR kScreenshotToPaintTimer = 43104;
+inline constexpr UINT kScreenshotToPaintDelayMs = 500;
+inline constexpr UINT_PTR kScreenshotToFileTimer = 43105;
+inline constexpr UINT kScreenshotToFileDelayMs = 100;
 
 }  // namespace ids

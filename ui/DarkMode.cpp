@@ -1,0 +1,4 @@
+#include "ui/DarkMode.h"
+
+bool darkSupported = false;
+bool darkEnabled = false;
