@@ -186,6 +186,7 @@ void initMainDialog(HWND dialog) {
     // NOT BUILT YET: the command bar is created here, with the right-end buttons "E&xit"
     // (language key 46, command 5) and "&To-Tray" (key 47, command 1).
     setDialogIcons(dialog);
+    enterDialogApartment();
     SetTimer(dialog, ids::kInfoBoxTimer, ids::kInfoBoxTimerDelayMs, nullptr);
     bottomToolbar = createBottomToolbar(dialog, ids::kBottomToolbarPlace);
     applyDialogTexts(dialog);
@@ -215,6 +216,9 @@ INT_PTR handleCommand(HWND dialog, int command) {
         return TRUE;
     case ids::kLanguageCommand:
         showLanguageMenu(dialog, bottomToolbar, applyDialogTexts);
+        return TRUE;
+    case ids::kHideSerialCommand:
+        toggleSerialNumbers(dialog);
         return TRUE;
     default:
         return FALSE;
@@ -291,7 +295,7 @@ INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         if (wParam == ids::kInfoBoxTimer) {
             KillTimer(dialog, ids::kInfoBoxTimer);
-            // NOT BUILT YET: the information box is filled here (refreshInfoBox).
+            refreshInfoBox(dialog);
             return TRUE;
         }
         return FALSE;
