@@ -2,10 +2,9 @@
 // memory GetPerformanceInfo reports, and command 43106 hides and shows the serial numbers.
 #include "sysinfo/WmiQuery.h"
 #include "tests/e2e/Driver.h"
+#include "tests/sysinfo/PrintWideString.h"
 
 #include <psapi.h>
-
-#include "tests/sysinfo/PrintWideString.h"
 
 #include <gtest/gtest.h>
 
