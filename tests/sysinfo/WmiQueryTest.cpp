@@ -1,4 +1,5 @@
 // The hardware query against Wine's real WMI: the module table, the generic query, an empty class.
+#include "base/DynamicCall.h"
 #include "sysinfo/ComRef.h"
 #include "sysinfo/ModuleTable.h"
 #include "sysinfo/WmiQuery.h"
@@ -107,9 +108,13 @@ TEST_F(Wmi, ProcessorAndOperatingSystemGiveTheirFirstRow) {
     WmiRow& os = system.row(0);
     EXPECT_FALSE(os[L"Name"].isEmpty());
     EXPECT_FALSE(os[L"Caption"].isEmpty());
+    // RtlGetVersion, which no compatibility manifest bends.
+    using RtlGetVersionFunction = LONG WINAPI(OSVERSIONINFOW*);
+    auto rtlGetVersion = systemFunction<RtlGetVersionFunction>(L"ntdll.dll", "RtlGetVersion");
+    ASSERT_NE(rtlGetVersion, nullptr);
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof(version);
-    GetVersionExW(&version);
+    rtlGetVersion(&version);
     EXPECT_EQ(os[L"BuildNumber"], WideString::format(L"%lu", version.dwBuildNumber));
 }
 
