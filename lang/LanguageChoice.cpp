@@ -1,13 +1,14 @@
 #include "lang/LanguageChoice.h"
 
 #include "lang/LanguageArchive.h"
+#include "lang/Translation.h"
 #include "settings/Settings.h"
 
 #include <commctrl.h>
 
 std::atomic<int> currentLanguage{kLanguageEnglish};
 std::atomic<int> loadedTableActive{0};
-const wchar_t* loadedTable[kLanguageKeyCount] = {};
+std::atomic<const wchar_t*> loadedTable[kLanguageKeyCount] = {};
 
 namespace {
 
@@ -80,8 +81,9 @@ const wchar_t* languageText(int key) {
         return nullptr;
     }
     if (loadedTableActive.load(std::memory_order_relaxed)) {
-        if (loadedTable[key]) {
-            return loadedTable[key];
+        // Acquire: the file's text was written before its entry was published.
+        if (const wchar_t* text = loadedTable[key].load(std::memory_order_acquire)) {
+            return text;
         }
         // One placeholder per thread: the worker and the dialog may miss at the same moment.
         // A plain array, because MinGW's thread-local objects with destructors can crash at
@@ -91,11 +93,24 @@ const wchar_t* languageText(int key) {
         placeholder[15] = L'\0';
         return placeholder;
     }
+    return archiveLanguageText(key);
+}
+
+const wchar_t* archiveLanguageText(int key) {
+    if (!validKey(key)) {
+        return nullptr;
+    }
     int language = currentLanguage.load(std::memory_order_relaxed);
     if (const wchar_t* text = sectionText(language, key)) {
         return text;
     }
     return sectionText(kLanguageEnglish, key);
+}
+
+void setLoadedTable(const wchar_t* const* table) {
+    for (int key = 0; key < kLanguageKeyCount; ++key) {
+        loadedTable[key].store(table[key], std::memory_order_release);
+    }
 }
 
 WideString languageString(int key) { return WideString(languageText(key)); }
@@ -200,8 +215,16 @@ bool applyLanguageMenuChoice(HWND dialog, int command, ApplyTextsFn applyTexts) 
         writeIntSetting(kSettingsSection, kSettingLanguage, command - kLanguageMenuFirst);
         return true;
     }
-    // "Translate" and "Load from File (Unicode)" belong to the translators' tools, which are not
-    // built yet: the items are shown but do nothing.
+    if (command == kLanguageMenuTranslate) {
+        exportTranslation();
+        return true;
+    }
+    if (command == kLanguageMenuLoadFile) {
+        if (loadTranslationFile() && applyTexts) {
+            applyTexts(dialog);
+        }
+        return true;
+    }
     return false;
 }
 

@@ -16,8 +16,11 @@ inline constexpr int kLanguageEnglish = 1;
 extern std::atomic<int> currentLanguage;
 // Set while a translation file loaded from disk supplies the texts; cleared by picking a language.
 extern std::atomic<int> loadedTableActive;
-// Entries of that file by key; null where the file has no text.
-extern const wchar_t* loadedTable[kLanguageKeyCount];
+// Entries of that file by key; null where the file has no text. Written by the dialog's thread
+// while the test worker may be looking texts up.
+extern std::atomic<const wchar_t*> loadedTable[kLanguageKeyCount];
+// Publishes a parsed file's entries into loadedTable.
+void setLoadedTable(const wchar_t* const* table);
 
 // Text of `key` (0..255) in the current language, falling back to English; null when neither has
 // one. A present but empty entry is returned as the empty text. In loaded-file mode a missing key
@@ -25,6 +28,9 @@ extern const wchar_t* loadedTable[kLanguageKeyCount];
 const wchar_t* languageText(int key);
 // Same, as a wide string (null becomes empty).
 WideString languageString(int key);
+// The archive's text of `key` in the current language, falling back to English, whether or not a
+// loaded file is active: for messages about the loaded file itself.
+const wchar_t* archiveLanguageText(int key);
 
 // The start language for a user language identifier, before the stored choice is applied.
 int startLanguageFor(LANGID userLanguage);
