@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,28 +22,14 @@ constexpr int kMessageBoxText = 0xFFFF;
 constexpr wchar_t kTemplateName[] = L"translate_Brindlecrest_1.33.txt";
 
 bool writeBytes(const WideString& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
-    CloseHandle(file);
-    return ok;
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+    return static_cast<bool>(out.flush());
 }
 
 std::string readBytes(const WideString& path) {
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        char chunk[4096];
-        DWORD read = 0;
-        while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) {
-            bytes.append(chunk, read);
-        }
-        CloseHandle(file);
-    }
-    return bytes;
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Window text of a window of another process (WM_GETTEXT is carried across).
