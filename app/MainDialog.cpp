@@ -14,6 +14,8 @@
 #include "res/resource.h"
 #include "settings/Settings.h"
 #include "sysinfo/InfoBox.h"
+#include "ui/DarkMode.h"
+#include "ui/ScannerBar.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -150,6 +152,9 @@ void fillStartCheckBox(HWND dialog) {
 
 // The separators are buttons drawn as an etched line across their middle.
 void drawSeparator(const DRAWITEMSTRUCT& item) {
+    if (drawDarkSeparator(item.hDC, item.rcItem)) {
+        return;
+    }
     FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
     RECT line = item.rcItem;
     line.top = (item.rcItem.top + item.rcItem.bottom) / 2 - 1;
@@ -179,10 +184,11 @@ void initMainDialog(HWND dialog) {
     parallelReadLabel = GetDlgItem(dialog, ids::kParallelReadLabel);
     parallelWriteLabel = GetDlgItem(dialog, ids::kParallelWriteLabel);
     randomSessionId = makeRandomSessionId();
-    // NOT BUILT YET: the scanner bar's animation is attached to control 4036 here.
+    attachScanner(GetDlgItem(dialog, ids::kScannerBar));
     static const bool wow64 = isWow64Process();
     runsUnderWow64 = wow64;
     mainDialog = dialog;
+    enableDialogTexture(dialog);
     // NOT BUILT YET: the command bar is created here, with the right-end buttons "E&xit"
     // (language key 46, command 5) and "&To-Tray" (key 47, command 1).
     setDialogIcons(dialog);

@@ -7,15 +7,18 @@
 #include "lang/LanguageArchive.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
+#include "ui/DarkMode.h"
 #include "ui/ScannerBar.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // `quitMessage` has been registered during static initialisation.
     registerScannerClass(instance);
     appInstance = instance;
-    // NOT BUILT YET: when this succeeds, dark-mode support and its window-creation hook are set
-    // up here.
-    makeProcessDpiAware();
+    // Dark mode is set up only when the process could be made DPI-aware.
+    if (makeProcessDpiAware()) {
+        initDarkMode();
+        installThemingHook(instance);
+    }
     initCommonControls();
     registerMainWindowClass(instance);
     // Every text comes from the archive; without it there is nothing to show.
