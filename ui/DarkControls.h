@@ -4,10 +4,6 @@
 
 #include <windows.h>
 
-struct WideLowerName {
-    wchar_t text[257];
-};
-
 // Through the functions initDarkMode found; each does nothing when they are missing.
 void allowDarkForWindow(HWND window);
 void setWindowTheme(HWND window, LPCWSTR subAppName, LPCWSTR subIdList);

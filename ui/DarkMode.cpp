@@ -83,6 +83,11 @@ HMODULE uxThemeByName = nullptr;
 
 thread_local HHOOK themingHook = nullptr;
 
+// A class name (up to 256 characters) in lower case.
+struct WideLowerName {
+    wchar_t text[257];
+};
+
 template <typename Function>
 Function lookUp(HMODULE module, LPCSTR name) {
     if (!module) {

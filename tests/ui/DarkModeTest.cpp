@@ -268,6 +268,41 @@ TEST_F(DarkModeDecision, TheHookTreatsEachClassByItsRow) {
     });
 }
 
+// Mistakes caught: the hot text colour not yellow, the flags that make the toolbar use them
+// wrong, a toolbar's notification answered for any other control.
+TEST_F(DarkModeDecision, ToolbarsOfADarkDialogDrawTheirTextLight) {
+    initWithFake();
+    ASSERT_TRUE(isDarkActive());
+    onFreshThread([] {
+        installThemingHook(GetModuleHandleW(nullptr));
+        HWND dialog = createEmptyDialog();
+        HWND toolbar = child(dialog, TOOLBARCLASSNAMEW, TBSTYLE_FLAT | CCS_NORESIZE | CCS_NOPARENTALIGN);
+        HWND label = child(dialog, L"Static", SS_LEFT);
+        ASSERT_NE(toolbar, nullptr);
+        auto notify = [dialog](HWND from, DWORD stage, UINT state, NMTBCUSTOMDRAW& draw) {
+            draw = NMTBCUSTOMDRAW{};
+            draw.nmcd.hdr.hwndFrom = from;
+            draw.nmcd.hdr.code = static_cast<UINT>(NM_CUSTOMDRAW);
+            draw.nmcd.dwDrawStage = stage;
+            draw.nmcd.uItemState = state;
+            return SendMessageW(dialog, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw));
+        };
+        NMTBCUSTOMDRAW draw{};
+        EXPECT_EQ(notify(toolbar, CDDS_PREPAINT, 0, draw), CDRF_NOTIFYITEMDRAW);
+        EXPECT_EQ(notify(toolbar, CDDS_ITEMPREPAINT, 0, draw), 0x8A0000);
+        EXPECT_EQ(draw.clrText, RGB(222, 222, 222));
+        EXPECT_EQ(draw.clrMark, RGB(80, 80, 222));
+        EXPECT_EQ(draw.clrBtnHighlight, RGB(80, 80, 0));
+        EXPECT_EQ(draw.clrHighlightHotTrack, RGB(80, 80, 0));
+        notify(toolbar, CDDS_ITEMPREPAINT, CDIS_HOT, draw);
+        EXPECT_EQ(draw.clrText, RGB(255, 255, 0));
+        notify(toolbar, CDDS_ITEMPREPAINT, CDIS_SELECTED, draw);
+        EXPECT_EQ(draw.clrText, RGB(255, 255, 0));
+        EXPECT_EQ(notify(label, CDDS_PREPAINT, 0, draw), 0) << "only toolbars are answered";
+        DestroyWindow(dialog);
+    });
+}
+
 // Mistakes caught: the theme's colours sent after the black and white ones (the list would show
 // the theme's), extended styles or the header's theme lost because the list was not yet created,
 // the header text colour not applied.
