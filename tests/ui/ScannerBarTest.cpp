@@ -176,6 +176,17 @@ TEST(ScannerFrame, TheLightSweepsFromMinus6Point5To30In73FramesEachWay) {
     }
 }
 
+HWND watchedBar = nullptr;
+int barErases = 0;
+
+LRESULT CALLBACK countBarErases(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->hwnd == watchedBar && call->message == WM_ERASEBKGND) {
+        ++barErases;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 class ScannerOnDialog : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -207,7 +218,8 @@ protected:
 };
 
 // Mistakes caught: the timer not stopped (the light keeps moving during a run), the position
-// reset on restart, the animation attached to every bar of the class instead of one.
+// reset on restart, the bar erased before each frame (flicker), the animation attached to every
+// bar of the class instead of one.
 TEST_F(ScannerOnDialog, FreezesWhenStoppedResumesWhereItStoppedAndLeavesOtherBarsWhite) {
     HWND owner = CreateWindowExW(0, L"#32770", L"Other", WS_POPUP | WS_VISIBLE, 0, 0, 200, 40, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
@@ -220,10 +232,17 @@ TEST_F(ScannerOnDialog, FreezesWhenStoppedResumesWhereItStoppedAndLeavesOtherBar
     HWND bar = GetDlgItem(dialog_, ids::kScannerBar);
     EXPECT_EQ(scannerWindow, bar);
     ShowWindow(dialog_, SW_SHOW);
+    pumpMessages(100);
     scannerPosition = 20;
     scannerStep = 0.5;
+    // Every frame covers the whole bar: erasing it first (to the class's white) would flicker.
+    barErases = 0;
+    watchedBar = bar;
+    HHOOK spy = SetWindowsHookExW(WH_CALLWNDPROC, countBarErases, nullptr, GetCurrentThreadId());
     pumpMessages(300);
+    UnhookWindowsHookEx(spy);
     EXPECT_NE(scannerPosition, 20) << "the light moves while idle";
+    EXPECT_EQ(barErases, 0);
 
     stopScanner();
     pumpMessages(30);  // a tick already queued may still paint
