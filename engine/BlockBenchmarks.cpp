@@ -174,7 +174,7 @@ void runRandomBlocks(int kb, double& readSlot, double& writeSlot) {
     uint8_t* pattern = e.patternBlock;
     const uint32_t blockBytes = static_cast<uint32_t>(kb) * 1024;
     // Every block-aligned position of the test memory: 128,000 of 4 KiB or 512,000 of 1 KiB.
-    const uint64_t slots = (e.testSize >> 20) << (kb == 4 ? 8 : 10);
+    const uint32_t slots = randomBlockSlots(e.testSize, kb);
 
     // Both walks check the timer after every block; each phase's result is the mean of the
     // samples of its last pass. Reading copies a random block into the pattern block, writing

@@ -19,12 +19,13 @@ bool stillRunning() { return engineState.running.load(std::memory_order_relaxed)
 template <class Copy>
 DWORD copyRandomBlocks(Copy copy) {
     const EngineState& e = engineState;
-    const uint64_t blocks = e.testSize / static_cast<uint64_t>(e.blockSize);
+    // 32-bit: a 64-bit remainder would put the slow 64-bit division into every copy.
+    const uint32_t blocks = static_cast<uint32_t>(e.testSize / static_cast<uint64_t>(e.blockSize));
     const size_t blockBytes = static_cast<size_t>(e.blockSize);
     uint8_t* const buffer = e.testBuffer;
     for (int32_t pass = 0; pass < e.parallelPasses; ++pass) {
-        for (uint64_t j = 0; j < blocks; ++j) {
-            copy(buffer + (nextRandom() % blocks) * blockBytes, blockBytes);
+        for (uint32_t j = 0; j < blocks; ++j) {
+            copy(buffer + static_cast<size_t>(nextRandom() % blocks) * blockBytes, blockBytes);
             if (!stillRunning()) {
                 return 0;
             }

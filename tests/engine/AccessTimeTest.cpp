@@ -67,14 +67,19 @@ protected:
 TEST_F(AccessTime, DividesTheTotalsByTheCyclesCompleted) {
     engineState.accessCyclesPerChoice = 5;
     dialog->selectDuration(1);  // (1 + 1) x 5 cycles
+    // Writes and reads take different times, so their figures and their labels cannot be mixed up.
+    counter.writeSweepTicks = 1ll << 21;
+    counter.readSweepTicks = 1ll << 19;
     run();
     EXPECT_EQ(counter.calls, 4 * 10);
-    EXPECT_DOUBLE_EQ(benchResults.accessWriteNs, kSweepNs / 65'536);
-    EXPECT_DOUBLE_EQ(benchResults.accessReadNs, kSweepNs / 65'536);
-    EXPECT_EQ(dialog->text(engine_ids::kAccessReadLabel), formatNanoseconds(kSweepNs / 65'536).c_str());
-    // Every 1 ms of summed sweeps the labels show the busy dots (each two sweeps here), then the figure.
-    EXPECT_EQ(dialog->setTextCount(engine_ids::kAccessReadLabel), 5 + 1);
-    EXPECT_EQ(dialog->setTextCount(engine_ids::kAccessWriteLabel), 5 + 1);
+    EXPECT_DOUBLE_EQ(benchResults.accessWriteNs, 2 * kSweepNs / 65'536);
+    EXPECT_DOUBLE_EQ(benchResults.accessReadNs, kSweepNs / 2 / 65'536);
+    EXPECT_EQ(dialog->text(engine_ids::kAccessReadLabel), formatNanoseconds(kSweepNs / 2 / 65'536).c_str());
+    EXPECT_EQ(dialog->text(engine_ids::kAccessWriteLabel), formatNanoseconds(2 * kSweepNs / 65'536).c_str());
+    // Each 1 ms of summed write sweeps animates the read column's label (every cycle here), each
+    // 1 ms of read sweeps the write column's (every third cycle); then both show their figure.
+    EXPECT_EQ(dialog->setTextCount(engine_ids::kAccessReadLabel), 10 + 1);
+    EXPECT_EQ(dialog->setTextCount(engine_ids::kAccessWriteLabel), 3 + 1);
     std::vector<std::wstring> expected = {L"... Initialize ", L"... Access Time ", L""};
     EXPECT_EQ(dialog->statusTexts(), expected);
 }

@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "engine/BlockBenchmarks.h"
+#include "engine/BlockCopy.h"
 #include "engine/EngineIds.h"
 #include "engine/EngineState.h"
 #include "engine/ResultDisplay.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/engine/GuardedMemory.h"
 
 namespace engine_test {
 namespace {
@@ -156,22 +158,56 @@ TEST_F(BlockBenchmarks, RandomBlocksAverageTheLastPassOfEachPhase) {
     EXPECT_EQ(dialog->text(engine_ids::kRandom1kWriteLabel), formatSpeed(benchResults.rand1kWrite).c_str());
 }
 
-TEST(RandomBlockOffset, IsAlignedAndBelowTheTestSize) {
-    constexpr uint64_t slots4k = (kTestSizeBytes >> 20) << 8;
-    constexpr uint64_t slots1k = (kTestSizeBytes >> 20) << 10;
-    static_assert(slots4k == 128'000 && slots1k == 512'000);
+TEST_F(BlockBenchmarks, RandomPositionsReachTheWholeTestMemory) {
+    // The slot count decides how much of the test memory the random blocks can reach: a wrong
+    // shift leaves part of it unused. The write passes show where their copies went: the pass
+    // memory starts as zeros, and a block holding the pattern's start was written.
+    for (int kb : {4, 1}) {
+        SCOPED_TRACE(testing::Message() << kb << " KiB blocks");
+        script = PassScript{};
+        std::vector<DWORD> times(20'000);
+        for (size_t i = 0; i < times.size(); ++i) {
+            times[i] = static_cast<DWORD>(i / 16 + 1);
+        }
+        script.copyTimes = {times};
+        engineState.running = 1;
+        allocations.fillByte = 0;
+        const size_t blockBytes = static_cast<size_t>(kb) * 1024;
+        std::vector<int> writtenPerEighth(8, 0);
+        allocations.onRelease = [&](void* block, size_t bytes) {
+            if (bytes != engineState.testSize || script.pass < 2) {
+                return;  // the pattern block, or a read pass
+            }
+            const auto* memory = static_cast<const uint8_t*>(block);
+            for (size_t offset = 0; offset < bytes; offset += blockBytes) {
+                if (memcmp(memory + offset, engineState.patternBlock, blockBytes) == 0) {
+                    ++writtenPerEighth[offset * 8 / bytes];
+                }
+            }
+        };
+        onWorker([kb] {
+            beginRun();
+            runRandomBlocks(kb, benchResults.rand4kRead, benchResults.rand4kWrite);
+            endRun();
+        });
+        ASSERT_EQ(script.copiesPerPass, (std::vector<size_t>{20'000, 20'000, 20'000, 20'000}));
+        // 20,000 copies into 2048 (4 KiB) or 8192 (1 KiB) positions of 8 MiB, twice: every eighth
+        // of the memory gets hundreds of them.
+        for (int eighth = 0; eighth < 8; ++eighth) {
+            EXPECT_GT(writtenPerEighth[static_cast<size_t>(eighth)], 100) << "eighth " << eighth;
+        }
+    }
+}
+
+TEST(RandomBlockOffset, IsBlockAlignedForTheExtremesOfTheGenerator) {
+    constexpr uint32_t slots4k = randomBlockSlots(kTestSizeBytes, 4);
+    constexpr uint32_t slots1k = randomBlockSlots(kTestSizeBytes, 1);
     EXPECT_EQ(randomBlockOffset(128'000, slots4k, 4096), 0u);
     EXPECT_EQ(randomBlockOffset(128'001, slots4k, 4096), 4096u);
+    // The largest draw still lands inside the 500 MiB, without 32-bit overflow.
     EXPECT_EQ(randomBlockOffset(0xFFFFFFFF, slots4k, 4096), (0xFFFFFFFFull % 128'000) * 4096);
-    setRandomState(7);
-    for (int i = 0; i < 100'000; ++i) {
-        uint64_t offset4k = randomBlockOffset(nextRandom(), slots4k, 4096);
-        uint64_t offset1k = randomBlockOffset(nextRandom(), slots1k, 1024);
-        ASSERT_EQ(offset4k % 4096, 0u);
-        ASSERT_LE(offset4k + 4096, kTestSizeBytes);
-        ASSERT_EQ(offset1k % 1024, 0u);
-        ASSERT_LE(offset1k + 1024, kTestSizeBytes);
-    }
+    EXPECT_EQ(randomBlockOffset(0xFFFFFFFF, slots1k, 1024), (0xFFFFFFFFull % 512'000) * 1024);
+    EXPECT_EQ(randomBlockOffset(511'999, slots1k, 1024), kTestSizeBytes - 1024);
 }
 
 // The copies must really happen: the pass memory comes filled with a byte of its own, and what
@@ -367,6 +403,30 @@ TEST_F(BlockBenchmarks, NoPassMemoryForRandomWritingZerosBothSlots) {
     EXPECT_EQ(benchResults.rand4kRead, 0);
     EXPECT_EQ(benchResults.rand4kWrite, 0);
     EXPECT_EQ(engineState.running.load(), 0);
+}
+
+TEST(BlockCopy, BothRoutinesCopyExactlyTheBytesAskedFor) {
+    // Source and destination each end at a no-access page, so reading or writing one byte past
+    // the end stops the test; sizes off the 64-byte step test the tail.
+    for (auto routine : {copyWithRepMovsb, copyWithSse2Loop}) {
+        for (size_t bytes : {size_t{1}, size_t{63}, size_t{64}, size_t{1024}, size_t{4096}, size_t{4 * kMiB + 17}}) {
+            SCOPED_TRACE(testing::Message() << bytes << " bytes, " << (routine == copyWithRepMovsb ? "rep movsb" : "SSE2"));
+            auto* from = static_cast<uint8_t*>(guarded_memory::allocate(bytes));
+            auto* to = static_cast<uint8_t*>(guarded_memory::allocate(bytes + 1));
+            ASSERT_TRUE(from && to);
+            for (size_t i = 0; i < bytes; ++i) {
+                from[i] = static_cast<uint8_t>(i * 7 + 3);
+            }
+            memset(to, 0xEE, bytes + 1);
+            routine(to, from, bytes);
+            EXPECT_EQ(memcmp(to, from, bytes), 0);
+            EXPECT_EQ(to[bytes], 0xEE) << "nothing written past the end";
+            guarded_memory::release(from);
+            guarded_memory::release(to);
+        }
+    }
+    EXPECT_STREQ(blockCopyRoutineName(blockCopyRoutine()),
+                 processorHasEnhancedRepMovsb() ? "rep movsb" : "SSE2 loop");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "tests/engine/GuardedMemory.h"
+
 namespace engine_test {
 
 Allocations allocations;
@@ -16,7 +18,8 @@ void* countingAllocate(size_t bytes) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    void* block = defaultEngineSystem().allocate(bytes);
+    // Every buffer ends at a no-access page: one byte too far is a crash, not a pass.
+    void* block = guarded_memory::allocate(bytes);
     if (!block) {
         return nullptr;
     }
@@ -40,7 +43,7 @@ void countingRelease(void* block) {
     }
     a.sizes.erase(found);
     --a.live;
-    defaultEngineSystem().release(block);
+    guarded_memory::release(block);
 }
 
 bool userLocaleIs(LCID locale) { return GetUserDefaultLCID() == locale; }
