@@ -12,6 +12,7 @@ inline constexpr wchar_t kSettingTestTime[] = L"test_time_id";      // duration 
 inline constexpr wchar_t kSettingStartCheck[] = L"m_test_ram";      // start-check box entry 0..2
 inline constexpr wchar_t kSettingStartTime[] = L"Test";             // seconds since 1970 of this start
 inline constexpr wchar_t kSettingPortableMark[] = L"TestIni";       // "M", written by portable copies
+inline constexpr wchar_t kSettingRamCheckThorough[] = L"ram_check_thorough";  // 1: three-pass error check
 
 inline constexpr wchar_t kSettingsFileName[] = L"Brindlecrest.ini";
 inline constexpr wchar_t kSettingsFolderName[] = L"Brindlecrest";
