@@ -466,7 +466,9 @@ INT_PTR CALLBACK errorReportProc(HWND window, UINT message, WPARAM wParam, LPARA
         SendDlgItemMessageW(window, kErrorReportText, EM_SETTABSTOPS, std::size(tabStops),
                             reinterpret_cast<LPARAM>(tabStops));
         SetDlgItemTextW(window, kErrorReportText, text->c_str());
-        return TRUE;
+        // Focus on Close rather than the text, which a dialog would otherwise select as a whole.
+        SetFocus(GetDlgItem(window, IDCANCEL));
+        return FALSE;
     }
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
