@@ -95,7 +95,8 @@ HWND addControl(HWND window, const wchar_t* className, DWORD style, int id, RECT
     MapDialogRect(window, &units);
     HWND control = CreateWindowExW(0, className, text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, units.left,
                                    units.top, units.right - units.left, units.bottom - units.top, window,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                                   nullptr);
     SendMessageW(control, WM_SETFONT, SendMessageW(window, WM_GETFONT, 0, 0), FALSE);
     return control;
 }

@@ -410,7 +410,8 @@ TEST(BlockCopy, BothRoutinesCopyExactlyTheBytesAskedFor) {
     // the end stops the test; sizes off the 64-byte step test the tail.
     for (auto routine : {copyWithRepMovsb, copyWithSse2Loop}) {
         for (size_t bytes : {size_t{1}, size_t{63}, size_t{64}, size_t{1024}, size_t{4096}, size_t{4 * kMiB + 17}}) {
-            SCOPED_TRACE(testing::Message() << bytes << " bytes, " << (routine == copyWithRepMovsb ? "rep movsb" : "SSE2"));
+            SCOPED_TRACE(testing::Message() << bytes << " bytes, "
+                                            << (routine == copyWithRepMovsb ? "rep movsb" : "SSE2"));
             auto* from = static_cast<uint8_t*>(guarded_memory::allocate(bytes));
             auto* to = static_cast<uint8_t*>(guarded_memory::allocate(bytes + 1));
             ASSERT_TRUE(from && to);

@@ -565,9 +565,10 @@ TEST_F(ErrorCheck, TheThoroughCheckFindsStuckBitsInEveryPassThatCanSeeThem) {
     EXPECT_EQ(machine.freed, newestFirst()) << "each block once, after the last pass";
     EXPECT_EQ(summaries, (std::vector<WideString>{L"Pass 1/3: fill byte", L"Pass 2/3: inverted fill byte",
                                                   L"Pass 3/3: own address in every word"}));
-    EXPECT_EQ(statuses, (std::vector<WideString>{L"1/3 Write Speed: 0.00 GB / sec.", L"2/3 Write Speed: 0.00 GB / sec.",
-                                                 L"3/3 Write Speed: 0.00 GB / sec.", L"3/3 Read: Speed: 0.00 GB / sec.",
-                                                 L"3/3 Read: Speed: 0.00 GB / sec.", L"3/3 Read: Speed: 0.00 GB / sec."}));
+    const std::vector<WideString> expectedStatuses = {
+        L"1/3 Write Speed: 0.00 GB / sec.", L"2/3 Write Speed: 0.00 GB / sec.", L"3/3 Write Speed: 0.00 GB / sec.",
+        L"3/3 Read: Speed: 0.00 GB / sec.", L"3/3 Read: Speed: 0.00 GB / sec.", L"3/3 Read: Speed: 0.00 GB / sec."};
+    EXPECT_EQ(statuses, expectedStatuses);
 
     const ChangedWordReport& report = job().report;
     uint32_t* b1 = machine.allocated[0];
@@ -614,7 +615,8 @@ TEST_F(ErrorCheck, OnlyTheAddressPassSeesTwoBlocksThatAreOneMemory) {
     const size_t words = machine.blockBytes / 4;
     const ChangedWordReport& report = job().report;
     EXPECT_EQ(report.total, words);
-    EXPECT_EQ(itemText(window, kErrorCheckSummary), WideString::format(L"Invalid bytes total: %zu", words));
+    EXPECT_EQ(itemText(window, kErrorCheckSummary),
+              WideString::format(L"Invalid bytes total: %llu", static_cast<unsigned long long>(words)));
     uint32_t* b1 = machine.allocated[0];
     uint32_t* b2 = machine.allocated[1];
     ASSERT_EQ(report.listedCount, kListedChangedWords);
