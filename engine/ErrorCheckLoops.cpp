@@ -23,23 +23,25 @@ uint32_t low32(const void* address) { return static_cast<uint32_t>(reinterpret_c
 
 // One comparison and one conditional increment per word, nothing else. Sixteen lane counters let
 // the compiler keep four independent vector sums, so loads are not serialised behind one add and
-// memory bandwidth is the limit. A stretch is far too short for a lane to overflow.
+// memory bandwidth is the limit. The lanes count the words that still hold the pattern, which a
+// vector compare yields directly (counting the others would cost a second compare to invert
+// it); the changed words are the rest. A stretch is far too short for a lane to overflow.
 uint32_t countStretch(const uint32_t* words, size_t count, uint32_t expected) {
     uint32_t lanes[kLanes] = {};
     const size_t whole = count - count % kLanes;
     for (size_t i = 0; i < whole; i += kLanes) {
         for (size_t j = 0; j < kLanes; ++j) {
-            lanes[j] += words[i + j] != expected;
+            lanes[j] += words[i + j] == expected;
         }
     }
-    uint32_t bad = 0;
+    uint32_t intact = 0;
     for (size_t i = whole; i < count; ++i) {
-        bad += words[i] != expected;
+        intact += words[i] == expected;
     }
     for (uint32_t lane : lanes) {
-        bad += lane;
+        intact += lane;
     }
-    return bad;
+    return static_cast<uint32_t>(count) - intact;
 }
 
 // The address pass: each word is compared with the low 32 bits of its own address. Written with
