@@ -1,9 +1,10 @@
 // benchEngine: runs each measuring loop of the engine on this machine next to a minimal loop that
 // does the same work with the same sizes and the same timing calls, and prints both figures and
-// their ratio; then compares the copy routines the machine offers (the C runtime's memcpy, the
-// engine's SSE2 loop and rep movsb) and sets each test's figure against the best copy for the
-// same work. The engine's block copy is chosen at start (rep movsb where CPUID reports ERMS, the
-// SSE2 loop otherwise); the reference loops use the same routine.
+// their ratio. The engine's block copy is chosen at start (rep movsb where CPUID reports ERMS, the
+// SSE2 loop otherwise) and the reference loops use the same routine. Then the reference loops run
+// once more with each copy routine the machine offers (the C runtime's memcpy, the SSE2 loop, rep
+// movsb), and a "-vs-best-copy" line sets each test's figure against the best of them for the same
+// work; last, a table of the raw routines on touched memory.
 //
 //   benchEngine [--passes N] [--pass-ms MS] [--rounds R] [--no-copy] [--only TEST]
 //
@@ -25,8 +26,6 @@
 #include <cstring>
 #include <cwchar>
 #include <functional>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "engine/AccessTime.h"
@@ -54,13 +53,14 @@ struct Lcg {
 
 // ---- Reference loops --------------------------------------------------------------------------
 
-// The best copy routine this machine offers, which the engine uses as well.
+using CopyFn = void (*)(void*, const void*, size_t);
+
+// The copy the reference loops use: the routine the engine chose, unless the comparison with the
+// best copy runs them with each routine in turn.
+CopyFn referenceRoutine = nullptr;
+
 void referenceCopy(void* to, const void* from, size_t bytes) {
-    if (blockCopyRoutine() == BlockCopyRoutine::repMovsb) {
-        copyWithRepMovsb(to, from, bytes);
-    } else {
-        copyWithSse2Loop(to, from, bytes);
-    }
+    referenceRoutine(to, from, bytes);
     keep();
 }
 
@@ -260,8 +260,6 @@ void referenceParallel(int parallelPasses, double& read, double& write) {
 
 // ---- Copy routines ---------------------------------------------------------------------------
 
-using CopyFn = void (*)(void*, const void*, size_t);
-
 void crtCopy(void* to, const void* from, size_t bytes) { std::memcpy(to, from, bytes); }
 
 void sse2Copy(void* to, const void* from, size_t bytes) { copyWithSse2Loop(to, from, bytes); }
@@ -301,14 +299,6 @@ double copySpeed(CopyFn copy, uint8_t* memory, uint8_t* pattern, size_t blockByt
     }
 }
 
-// The best copy for one test's work, GiB/s, and the routine that gave it.
-struct BestCopy {
-    double gibPerSecond = 0;
-    const char* routine = "";
-};
-// Keyed by the test's line name.
-std::vector<std::pair<std::string, BestCopy>> bestCopies;
-
 void compareCopyRoutines(DWORD ms) {
 #if defined(_UCRT)
     const char* runtime = "ucrtbase.dll";
@@ -325,13 +315,12 @@ void compareCopyRoutines(DWORD ms) {
     std::memset(memory, 1, kTestSize);
     std::memset(pattern, 2, kBlock);
     struct Size {
-        const char* name;   // of the copy line
-        const char* test;   // the test doing this work
+        const char* name;
         size_t bytes;
         bool sequential;
     };
-    for (Size size : {Size{"4MiB-sequential", "seq", kBlock, true}, Size{"4MiB", "random-4m", kBlock, false},
-                      Size{"4KiB", "random-4k", 4096, false}, Size{"1KiB", "random-1k", 1024, false}}) {
+    for (Size size : {Size{"4MiB-sequential", kBlock, true}, Size{"4MiB", kBlock, false}, Size{"4KiB", 4096, false},
+                      Size{"1KiB", 1024, false}}) {
         for (bool write : {false, true}) {
             double crt = copySpeed(crtCopy, memory, pattern, size.bytes, write, ms, size.sequential);
             double sse2 = copySpeed(sse2Copy, memory, pattern, size.bytes, write, ms, size.sequential);
@@ -339,14 +328,6 @@ void compareCopyRoutines(DWORD ms) {
             std::printf("copy %s-%s memcpy=%.2f sse2=%.2f movsb=%.2f unit=GiB/s memcpy/best=%.3f\n", size.name,
                         write ? "write" : "read", crt, sse2, movsb, crt / std::max({crt, sse2, movsb}));
             std::fflush(stdout);
-            BestCopy best{crt, "memcpy"};
-            if (sse2 > best.gibPerSecond) {
-                best = {sse2, "sse2"};
-            }
-            if (movsb > best.gibPerSecond) {
-                best = {movsb, "movsb"};
-            }
-            bestCopies.push_back({std::string(size.test) + (write ? "-write" : "-read"), best});
         }
     }
     heapFree(pattern);
@@ -382,6 +363,8 @@ int wmain(int argc, wchar_t** argv) {
             return 2;
         }
     }
+    const CopyFn chosenRoutine = blockCopyRoutine() == BlockCopyRoutine::repMovsb ? copyWithRepMovsb : copyWithSse2Loop;
+    referenceRoutine = chosenRoutine;
     StandInDialog dialog;
     timerWindow = dialog.window();
     dialog.selectDuration(0);  // Quick: 3 passes per parallel thread, up to 80,000 access cycles
@@ -487,29 +470,67 @@ int wmain(int argc, wchar_t** argv) {
     std::fflush(stdout);
 
     if (copies) {
-        compareCopyRoutines(1000);
-        // Each test's figure against the best copy for the same work, both in GiB/s. The engine's
-        // passes start on untouched memory and the parallel phases include making 64 threads, so
-        // this shows what the frame costs, not a target.
-        for (const Measurement& m : lines) {
-            if (!std::strncmp(m.name, "parallel-64", 11)) {
-                // The same work is 64 threads copying: the reference does it with the best routine.
-                std::printf("bench %s-vs-best-copy engine=%.2f best=%.2f best-routine=%s-64-threads unit=GiB/s "
-                            "ratio=%.3f\n",
-                            m.name, m.engine / 1024, m.reference / 1024, blockCopyRoutineName(blockCopyRoutine()),
-                            m.engine / m.reference);
-                continue;
-            }
-            for (const auto& [name, best] : bestCopies) {
-                if (name != m.name) {
-                    continue;
+        // The same work with each copy routine the machine offers: the reference loops, timed as
+        // the engine times its passes, once with each. The engine's figure against the best.
+        struct Routine {
+            const char* name;
+            CopyFn copy;
+        };
+        const Routine routines[] = {{"memcpy", crtCopy}, {"sse2", sse2Copy}, {"movsb", movsbCopy}};
+        struct Best {
+            double figure = 0;
+            const char* routine = "";
+        };
+        std::vector<Best> best(lines.size());
+        auto offer = [&](const char* name, double figure, const char* routine) {
+            for (size_t i = 0; i < lines.size(); ++i) {
+                if (!std::strcmp(lines[i].name, name) && figure > best[i].figure) {
+                    best[i] = {figure, routine};
                 }
-                bool kibPerMs = !std::strcmp(m.unit, "KiB/ms");
-                double engine = kibPerMs ? m.engine * 1000 / 1'048'576 : m.engine / 1024;
-                std::printf("bench %s-vs-best-copy engine=%.2f best=%.2f best-routine=%s unit=GiB/s ratio=%.3f\n",
-                            m.name, engine, best.gibPerSecond, best.routine, engine / best.gibPerSecond);
+            }
+        };
+        auto wanted = [&](const char* name) {
+            for (const Measurement& m : lines) {
+                if (!std::strcmp(m.name, name)) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        for (const Routine& routine : routines) {
+            referenceRoutine = routine.copy;
+            double read = 0;
+            double write = 0;
+            if (wanted("seq-read")) {
+                dialog.runOnWorker([&] { referenceSequential(counted, passMs, read, write); });
+                offer("seq-read", read, routine.name);
+                offer("seq-write", write, routine.name);
+            }
+            for (uint32_t kb : {4u, 1u}) {
+                if (wanted(kb == 4 ? "random-4k-read" : "random-1k-read")) {
+                    dialog.runOnWorker([&] { referenceRandom(kb, counted, passMs, read, write); });
+                    offer(kb == 4 ? "random-4k-read" : "random-1k-read", read, routine.name);
+                    offer(kb == 4 ? "random-4k-write" : "random-1k-write", write, routine.name);
+                }
+            }
+            if (wanted("parallel-64-read")) {
+                dialog.runOnWorker([&] { referenceParallel(parallelPasses, read, write); });
+                offer("parallel-64-read", read, routine.name);
+                offer("parallel-64-write", write, routine.name);
+            }
+            std::printf("best-copy round with %s done\n", routine.name);
+            std::fflush(stdout);
+        }
+        referenceRoutine = chosenRoutine;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (best[i].figure > 0) {
+                std::printf("bench %s-vs-best-copy engine=%.4g best=%.4g best-routine=%s unit=%s ratio=%.3f\n",
+                            lines[i].name, lines[i].engine, best[i].figure, best[i].routine, lines[i].unit,
+                            lines[i].engine / best[i].figure);
             }
         }
+        std::fflush(stdout);
+        compareCopyRoutines(1000);
     }
     return 0;
 }
