@@ -289,13 +289,13 @@ uint64_t runErrorCheck(ErrorCheckJob& job) {
     // The thorough check adds the inverted byte (a bit stuck at the value the fill byte already
     // holds there shows in one of the two) and every word's own address (an address line fault
     // makes words hold another word's address), each over the same blocks.
-    job.thorough = readIntSetting(kSettingsSection, kSettingRamCheckThorough, 0) == 1;
+    const bool thorough = readIntSetting(kSettingsSection, kSettingRamCheckThorough, 0) == 1;
     const CheckPass allPasses[] = {
         {CheckPattern::fillByte, fillByte, error_check_text::kPassFillByte},
         {CheckPattern::invertedByte, static_cast<uint8_t>(~fillByte), error_check_text::kPassInvertedByte},
         {CheckPattern::address, 0, error_check_text::kPassAddress},
     };
-    const int passCount = job.thorough ? 3 : 1;
+    const int passCount = thorough ? 3 : 1;
 
     // Room for every block the machine could hold, so the list never grows while memory is short.
     PERFORMANCE_INFORMATION info{};
@@ -310,7 +310,7 @@ uint64_t runErrorCheck(ErrorCheckJob& job) {
         const bool lastPass = passIndex + 1 == passCount;
         // The thorough check names its pass in the summary line and in front of each speed.
         WideString prefix;
-        if (job.thorough) {
+        if (thorough) {
             prefix = WideString::format(L"%d/%d ", passIndex + 1, passCount);
             setItemText(job, kErrorCheckSummary,
                         WideString::format(L"%ls %d/%d: %ls", languageString(error_check_text::kPass).c_str(),

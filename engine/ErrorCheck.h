@@ -110,7 +110,6 @@ public:
     // Where the last check found changed words. Written by the worker only; the window reads it
     // once the worker has ended (the Details button is enabled only then).
     ChangedWordReport report;
-    bool thorough = false;                    // the last check ran all three passes
 };
 
 // The job, created on first use and kept until the process ends.
