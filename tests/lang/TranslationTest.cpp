@@ -137,8 +137,9 @@ TEST_F(Translation, SingleKeyFileReportsEveryOtherKeyAsMissing) {
     ASSERT_TRUE(writeBytes(file, "5=Init\r\n"));
     WideString report;
     ASSERT_TRUE(useTranslationFile(file.c_str(), report));
+    // One key of the 107 that English fills: 0.9 %, shown truncated.
     std::wstring expected =
-        L"1 %\n\nmiss:\n"
+        L"0 %\n\nmiss:\n"
         L"0=https://www.brindlecrest.example/\n"
         L"1=Brindlecrest is an application for testing the RAM (Random Access Memory).\n"
         L"2=A program like Brindlecrest for Windows is used to evaluate the performance and stability of the RAM.\n"
