@@ -2,14 +2,12 @@
 
 #include <commctrl.h>
 
+#include "ui/CommandBar.h"
+
 #include <vector>
 
 namespace {
 
-// WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | TBSTYLE_FLAT | TBSTYLE_LIST |
-// TBSTYLE_TOOLTIPS | TBSTYLE_TRANSPARENT | CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE
-constexpr DWORD kFlatToolbarStyle = 0x5600994C;
-constexpr int kButtonSize = 24;
 // Shell32's icon resources: a globe for the web page, a speech bubble for the language menu.
 constexpr int kShellIconThanks = 14;
 constexpr int kShellIconLanguage = 178;
@@ -50,26 +48,15 @@ void addBlankImage(HIMAGELIST list, int width, int height) {
 }  // namespace
 
 HWND createBottomToolbar(HWND dialog, int placeId) {
-    HWND place = GetDlgItem(dialog, placeId);
-    RECT placeRect{};
-    if (place) {
-        GetWindowRect(place, &placeRect);
-        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&placeRect), 2);
-        ShowWindow(place, SW_HIDE);
-    }
-    int iconWidth = GetSystemMetrics(SM_CXSMICON);
-    int iconHeight = GetSystemMetrics(SM_CYSMICON);
-    HWND toolbar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, kFlatToolbarStyle, placeRect.left, placeRect.top,
-                                   placeRect.right - placeRect.left, iconHeight + 8, dialog, nullptr,
-                                   reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE)), nullptr);
+    HWND toolbar = createBottomBar(dialog, placeId);
     if (!toolbar) {
         return nullptr;
     }
-    SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageW(toolbar, TB_SETBITMAPSIZE, 0, MAKELPARAM(iconWidth, iconHeight));
     // A shortened button shows where its text was cut.
     SendMessageW(toolbar, TB_SETDRAWTEXTFLAGS, DT_END_ELLIPSIS, DT_END_ELLIPSIS);
 
+    const int iconWidth = GetSystemMetrics(SM_CXSMICON);
+    const int iconHeight = GetSystemMetrics(SM_CYSMICON);
     destroyBottomToolbarImages();
     toolbarImages = ImageList_Create(iconWidth, iconHeight, ILC_COLOR32 | ILC_MASK, 2, 0);
     if (toolbarImages) {
@@ -93,22 +80,7 @@ void destroyBottomToolbarImages() {
 }
 
 void addToolbarButton(HWND toolbar, const WideString& text, int command, int image) {
-    TBBUTTON button{};
-    button.iBitmap = image;
-    button.idCommand = command;
-    button.fsState = TBSTATE_ENABLED;
-    button.fsStyle = BTNS_AUTOSIZE;
-    button.iString = -1;
-    SendMessageW(toolbar, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
-
-    WideString textCopy = text;  // the message takes a writable pointer
-    TBBUTTONINFOW info{};
-    info.cbSize = sizeof(info);
-    info.dwMask = TBIF_TEXT | TBIF_STYLE;
-    info.fsStyle = BTNS_AUTOSIZE;
-    info.pszText = textCopy.writableBuffer(textCopy.length());
-    SendMessageW(toolbar, TB_SETBUTTONINFOW, static_cast<WPARAM>(command), reinterpret_cast<LPARAM>(&info));
-    SendMessageW(toolbar, TB_SETBUTTONSIZE, 0, MAKELPARAM(kButtonSize, kButtonSize));
+    setButton(toolbar, text.c_str(), command, image);
 }
 
 void clearToolbar(HWND toolbar, HFONT font) {

@@ -5,7 +5,9 @@
 #include "app/BottomToolbar.h"
 #include "app/DialogFonts.h"
 #include "app/DialogIds.h"
+#include "app/MainMenu.h"
 #include "app/Startup.h"
+#include "app/SystemTools.h"
 #include "app/SystemVersion.h"
 #include "base/DynamicCall.h"
 #include "engine/EngineState.h"
@@ -189,8 +191,7 @@ void initMainDialog(HWND dialog) {
     runsUnderWow64 = wow64;
     mainDialog = dialog;
     enableDialogTexture(dialog);
-    // NOT BUILT YET: the command bar is created here, with the right-end buttons "E&xit"
-    // (language key 46, command 5) and "&To-Tray" (key 47, command 1).
+    createMainCommandBar(dialog);
     setDialogIcons(dialog);
     enterDialogApartment();
     SetTimer(dialog, ids::kInfoBoxTimer, ids::kInfoBoxTimerDelayMs, nullptr);
@@ -212,6 +213,7 @@ void handleCloseRequest(HWND dialog) {
 }
 
 INT_PTR handleCommand(HWND dialog, int command) {
+    setRedirection(false);
     switch (command) {
     case ids::kCloseCommand:
         handleCloseRequest(dialog);
@@ -227,7 +229,7 @@ INT_PTR handleCommand(HWND dialog, int command) {
         toggleSerialNumbers(dialog);
         return TRUE;
     default:
-        return FALSE;
+        return openSystemTool(command) ? TRUE : FALSE;
     }
 }
 
@@ -243,13 +245,11 @@ BOOL CALLBACK takeFirstFormat(LPWSTR format) {
 
 void applyDialogTexts(HWND dialog) {
     int language = currentLanguage.load(std::memory_order_relaxed);
-    // NOT BUILT YET: the menu is built here, handed to the command bar, and its icons assigned.
+    applyMenuTexts();
     applyFonts(dialog, language);
     applyTexts(dialog);
     SetWindowTextW(dialog, dialogCaption(headerText(kHeaderProgramTitle), isVirtualMachine(), currentOsVersion()).c_str());
     applyBottomToolbar(language);
-    // NOT BUILT YET: on the first run the command bar gets its third right-end button,
-    // "Donate" (language key 72, command 43111).
     fillDurationBox(dialog);
     fillStartCheckBox(dialog);
     applyEngineTexts(languageText);
@@ -291,6 +291,9 @@ INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return TRUE;
     case WM_COMMAND:
         return handleCommand(dialog, LOWORD(wParam));
+    case WM_INITMENUPOPUP:
+        updateMenuChecks();
+        return TRUE;
     case WM_DRAWITEM:
         if (wParam == ids::kTopSeparator || wParam == ids::kBottomSeparator) {
             drawSeparator(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
@@ -310,6 +313,7 @@ INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         destroyBottomToolbarImages();
         dialogFonts = DialogFonts();
         bottomToolbar = nullptr;
+        mainMenu = nullptr;  // the command bar destroys the menu with itself
         if (mainDialog == dialog) {
             mainDialog = nullptr;
         }

@@ -11,6 +11,7 @@
 #include "settings/Settings.h"
 #include "sysinfo/InfoBox.h"
 #include "tests/e2e/Driver.h"
+#include "ui/CommandBar.h"
 #include "ui/ScannerBar.h"
 
 #include <commctrl.h>
@@ -42,8 +43,6 @@ RECT rectInDialog(HWND dialog, HWND child) {
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
-
-HWND findChildOfClass(HWND parent, const wchar_t* className) { return FindWindowExW(parent, nullptr, className, nullptr); }
 
 std::vector<WideString> comboEntries(HWND dialog, int id) {
     std::vector<WideString> entries;
@@ -113,7 +112,15 @@ protected:
         dialog_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN_DIALOG), nullptr, mainDialogProc, 0);
         return dialog_;
     }
-    HWND toolbar() const { return findChildOfClass(dialog_, TOOLBARCLASSNAMEW); }
+    // The toolbar that took the placeholder's place (the command bar is a toolbar too).
+    HWND toolbar() const {
+        for (HWND child = GetWindow(dialog_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (e2e::windowClassName(child) == TOOLBARCLASSNAMEW && child != commandBarWindow()) {
+                return child;
+            }
+        }
+        return nullptr;
+    }
 
     HWND dialog_ = nullptr;
     WideString folder_;
@@ -192,8 +199,8 @@ TEST_F(MainDialog, TemplateHoldsEveryControlWithItsClassStyleAndRectangle) {
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         ++children;
     }
-    // The template's controls and the bottom toolbar.
-    EXPECT_EQ(children, static_cast<int>(std::size(kTemplate)) + 1);
+    // The template's controls, the command bar and the bottom toolbar.
+    EXPECT_EQ(children, static_cast<int>(std::size(kTemplate)) + 2);
 
     for (const TemplateControl& expectedControl : kTemplate) {
         SCOPED_TRACE(expectedControl.id);
