@@ -166,6 +166,16 @@ void CALLBACK scriptTick(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
+void sendMouse(POINT screen, DWORD buttons) {
+    SetCursorPos(screen.x, screen.y);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    SendInput(1, &input, sizeof(input));
+}
+
 class CommandBarTest : public ::testing::Test {
 protected:
     // One owner window for all the tests: showing a window costs seconds under Wine.
@@ -258,15 +268,6 @@ protected:
     HMENU menu_ = nullptr;
 };
 
-void sendMouse(POINT screen, DWORD buttons) {
-    SetCursorPos(screen.x, screen.y);
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
-    SendInput(1, &input, sizeof(input));
-}
 
 TEST_F(CommandBarTest, BarsSitAlongTheTopWithOneButtonPerMenuAndTheRightBarAtItsEnd) {
     RECT client{};
@@ -456,7 +457,7 @@ TEST_F(CommandBarTest, ChosenItemReachesTheOwnerAsAMenuCommandAfterTheButtonIsRe
     EXPECT_EQ(ownerLog.commands[0].first, static_cast<WPARAM>(kExit));
 }
 
-TEST_F(CommandBarTest, AltWithAMnemonicOpensThatMenuOrRunsARightButton) {
+TEST_F(CommandBarTest, AltWithAMnemonicOpensThatMenuAndRightButtonsReachTheOwner) {
     // Alt+H as the system delivers it: the window has no menu, so the owner is asked.
     std::vector<Step> steps = {
         {"Help open with About highlighted", [&] { return onlyOpen(2) && highlighted(popup(2), 0); },
@@ -473,6 +474,22 @@ TEST_F(CommandBarTest, AltWithAMnemonicOpensThatMenuOrRunsARightButton) {
         << "a letter nobody uses stays the system's";
     pumpFor(50);
     EXPECT_TRUE(popupWindows().empty());
+
+    // A click on a right-hand button reaches the owner too, although the button's parent is the bar.
+    ownerLog.commands.clear();
+    POINT before{};
+    GetCursorPos(&before);
+    RECT quit{};
+    SendMessageW(rightBarWindow(), TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&quit));
+    POINT centre{(quit.left + quit.right) / 2, (quit.top + quit.bottom) / 2};
+    ClientToScreen(rightBarWindow(), &centre);
+    sendMouse(centre, 0);
+    sendMouse(centre, MOUSEEVENTF_LEFTDOWN);
+    sendMouse(centre, MOUSEEVENTF_LEFTUP);
+    pumpFor(200);
+    sendMouse(before, 0);
+    ASSERT_EQ(ownerLog.commands.size(), 1u);
+    EXPECT_EQ(LOWORD(ownerLog.commands[0].first), kQuit);
 }
 
 TEST_F(CommandBarTest, MenusFollowTheMouseAlongTheBarAndAClickOnTheOpenButtonCloses) {
