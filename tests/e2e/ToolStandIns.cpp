@@ -13,6 +13,19 @@ constexpr wchar_t kKeptSuffix[] = L".brindlecrest-kept";
 
 bool exists(const WideString& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// A stand-in that has just written its record may not have ended yet, and the file of a running
+// program cannot be deleted: try for a while.
+bool deleteWhenFree(const WideString& path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    for (int attempt = 0; attempt < 250; ++attempt) {
+        if (DeleteFileW(path.c_str()) || !exists(path)) {
+            return true;
+        }
+        Sleep(20);
+    }
+    return false;
+}
+
 WideString fromUtf8(const std::string& text) {
     if (text.empty()) {
         return WideString();
@@ -96,8 +109,7 @@ ToolStandIns::ToolStandIns() {
 
 ToolStandIns::~ToolStandIns() {
     for (auto file = files_.rbegin(); file != files_.rend(); ++file) {
-        SetFileAttributesW(file->path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(file->path.c_str());
+        deleteWhenFree(file->path);
         if (!file->backup.isEmpty()) {
             MoveFileExW(file->backup.c_str(), file->path.c_str(), MOVEFILE_REPLACE_EXISTING);
         }
@@ -140,9 +152,8 @@ bool ToolStandIns::keepAside(const WideString& path) {
     const WideString backup = path + kKeptSuffix;
     bool kept = exists(backup);
     if (exists(path)) {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (kept) {
-            DeleteFileW(path.c_str());
+            deleteWhenFree(path);
         } else if (MoveFileExW(path.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             kept = true;
         } else {
@@ -209,9 +220,7 @@ bool ToolStandIns::removeSystemFile(const wchar_t* fileName) {
         return false;
     }
     // A copy of our own put there before (the original, if any, is kept aside already).
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
-    return !exists(path);
+    return deleteWhenFree(path);
 }
 
 bool ToolStandIns::placeSystemFile(const wchar_t* fileName) {
