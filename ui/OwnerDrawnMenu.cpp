@@ -305,11 +305,9 @@ bool measureMenuItem(MEASUREITEMSTRUCT& measure) {
     return true;
 }
 
-bool drawMenuItem(const DRAWITEMSTRUCT& draw) {
-    const MenuItemRecord* record = draw.CtlType == ODT_MENU ? menuItemRecord(draw.itemData) : nullptr;
-    if (!record || record->tag != kMenuItemTag) {
-        return false;
-    }
+namespace {
+
+void paintItem(const DRAWITEMSTRUCT& draw, const MenuItemRecord* record) {
     const MenuMetrics& metrics = menuMetrics();
     const RECT& item = draw.rcItem;
     const int height = item.bottom - item.top;
@@ -328,7 +326,7 @@ bool drawMenuItem(const DRAWITEMSTRUCT& draw) {
     if (record->type & MFT_SEPARATOR) {
         RECT line{item.left + kSeparatorInset, item.top + height / 2, item.right - kSeparatorInset, item.top + height / 2 + 1};
         fillSolid(draw.hDC, line, menuColour(COLOR_GRAYTEXT));
-        return true;
+        return;
     }
 
     const bool disabled = (draw.itemState & (ODS_DISABLED | ODS_GRAYED)) != 0;
@@ -364,8 +362,22 @@ bool drawMenuItem(const DRAWITEMSTRUCT& draw) {
     drawItemText(draw.hDC, record->text, textRect);
 
     if (isDarkActive() && record->opensSubmenu) {
-        // The system draws its own arrow too, in a colour meant for the light background.
         drawSubmenuTriangle(draw.hDC, item.right - metrics.iconColumnWidth, item.top + height / 2, textColour);
+    }
+}
+
+}  // namespace
+
+bool drawMenuItem(const DRAWITEMSTRUCT& draw) {
+    const MenuItemRecord* record = draw.CtlType == ODT_MENU ? menuItemRecord(draw.itemData) : nullptr;
+    if (!record || record->tag != kMenuItemTag) {
+        return false;
+    }
+    paintItem(draw, record);
+    if (isDarkActive() && record->opensSubmenu) {
+        // The system draws its own arrow after this, in a colour meant for the light background:
+        // the item is kept out of its reach, so only the triangle above shows.
+        ExcludeClipRect(draw.hDC, draw.rcItem.left, draw.rcItem.top, draw.rcItem.right, draw.rcItem.bottom);
     }
     return true;
 }

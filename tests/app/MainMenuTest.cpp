@@ -340,6 +340,7 @@ TEST_F(MainMenu, OpenProgramMenuShowsTheCheckMarkInBothPalettes) {
         darkEnabled = dark;
         static e2e::ScreenImage shot;
         static RECT serialItem;
+        static RECT folderItem;
         static RECT shotRect;
         shot = e2e::ScreenImage();
         // Watched from a timer, which the menu loop keeps serving.
@@ -359,6 +360,7 @@ TEST_F(MainMenu, OpenProgramMenuShowsTheCheckMarkInBothPalettes) {
             }
             KillTimer(mainDialog, id);
             GetMenuItemRect(nullptr, program, 3, &serialItem);
+            GetMenuItemRect(nullptr, program, 14, &folderItem);
             RECT dialogRect{};
             GetWindowRect(mainDialog, &dialogRect);
             RECT first{};
@@ -396,6 +398,16 @@ TEST_F(MainMenu, OpenProgramMenuShowsTheCheckMarkInBothPalettes) {
         EXPECT_EQ(shot.at(markLeft + 6, markTop), text);
         EXPECT_EQ(shot.at(markLeft + 2, markTop + 6), text);
         EXPECT_TRUE(e2e::containsColour(shot, item, text, 40)) << "the item's text";
+
+        // The folder submenu's arrow: the system's own in the light palette; in the dark one only
+        // the program's triangle in the text colour, none of the system's dark arrow.
+        const int column = menuMetrics().iconColumnWidth;
+        const RECT arrow{folderItem.right - shotRect.left - 2 * column, folderItem.top - shotRect.top,
+                         folderItem.right - shotRect.left, folderItem.bottom - shotRect.top};
+        EXPECT_TRUE(e2e::containsColour(shot, arrow, text, 10)) << "an arrow in the text colour";
+        if (dark) {
+            EXPECT_FALSE(e2e::containsColour(shot, arrow, RGB(0, 0, 0), 20)) << "no second, dark arrow";
+        }
     }
 }
 
