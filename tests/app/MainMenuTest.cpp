@@ -322,54 +322,57 @@ TEST_F(MainMenu, MenuRebuiltDuringARunKeepsTheRunLockedItemsGreyed) {
     }
 }
 
-// The program menu opened on the real dialog, as a user sees it; the pictures are kept when
-// BRINDLECREST_SHOTS_DIR names a folder.
-TEST_F(MainMenu, OpenProgramMenuShowsTheCheckMarkInBothPalettes) {
+// The program menu opened on the real dialog, as a user sees it, in both palettes: the selected
+// first item, a separator, an icon, the check mark set after the menu was built, the submenu arrow.
+// The pictures are kept when BRINDLECREST_SHOTS_DIR names a folder.
+e2e::ScreenImage shot;
+RECT shotRect;
+RECT items[18];
+DWORD openedAt;
+
+// Watches the open menu from a timer, which the menu loop keeps serving; takes the picture once the
+// first item is selected and drawn, and closes the menu.
+void CALLBACK pictureWhenDrawn(HWND, UINT, UINT_PTR id, DWORD) {
+    HMENU program = GetSubMenu(mainMenu, 0);
+    if (!(GetMenuState(program, 0, MF_BYPOSITION) & MF_HILITE)) {
+        return;
+    }
+    if (openedAt == 0) {
+        openedAt = GetTickCount();
+    }
+    if (GetTickCount() - openedAt < 300) {  // drawn, then on the screen
+        return;
+    }
+    KillTimer(mainDialog, id);
+    for (int position = 0; position < 18; ++position) {
+        GetMenuItemRect(nullptr, program, static_cast<UINT>(position), &items[position]);
+    }
+    GetWindowRect(mainDialog, &shotRect);
+    shotRect.right = std::max(shotRect.right, items[17].right + 4);
+    shotRect.bottom = std::max(shotRect.bottom, items[17].bottom + 4);
+    shot = e2e::captureScreen(shotRect);
+    for (RECT& item : items) {
+        OffsetRect(&item, -shotRect.left, -shotRect.top);
+    }
+    EndMenu();
+}
+
+TEST_F(MainMenu, OpenProgramMenuOnScreenInBothPalettes) {
     hideSerialNumber = 0;
     applyDialogTexts(dialog_);
     ShowWindow(dialog_, SW_SHOW);
     SetForegroundWindow(dialog_);
     SetActiveWindow(dialog_);
     UpdateWindow(dialog_);
-    // The setting changes after the menu was built, as the menu command changes it.
-    hideSerialNumber = 1;
+    hideSerialNumber = 1;  // changed after the menu was built, as the menu command changes it
 
     for (bool dark : {false, true}) {
         SCOPED_TRACE(dark ? "dark" : "light");
         darkSupported = dark;
         darkEnabled = dark;
-        static e2e::ScreenImage shot;
-        static RECT serialItem;
-        static RECT folderItem;
-        static RECT shotRect;
         shot = e2e::ScreenImage();
-        // Watched from a timer, which the menu loop keeps serving.
-        static DWORD openedAt;
         openedAt = 0;
-        SetTimer(dialog_, 1, 30, [](HWND, UINT, UINT_PTR id, DWORD) {
-            HMENU program = GetSubMenu(mainMenu, 0);
-            if (!(GetMenuState(program, 0, MF_BYPOSITION) & MF_HILITE)) {
-                return;
-            }
-            if (openedAt == 0) {
-                openedAt = GetTickCount();
-                return;
-            }
-            if (GetTickCount() - openedAt < 300) {  // drawn, then on the screen
-                return;
-            }
-            KillTimer(mainDialog, id);
-            GetMenuItemRect(nullptr, program, 3, &serialItem);
-            GetMenuItemRect(nullptr, program, 14, &folderItem);
-            RECT dialogRect{};
-            GetWindowRect(mainDialog, &dialogRect);
-            RECT first{};
-            GetMenuItemRect(nullptr, program, 17, &first);
-            shotRect = RECT{dialogRect.left, dialogRect.top, std::max(dialogRect.right, first.right + 4),
-                            std::max(dialogRect.bottom, first.bottom + 4)};
-            shot = e2e::captureScreen(shotRect);
-            EndMenu();
-        });
+        SetTimer(dialog_, 1, 30, pictureWhenDrawn);
         PostMessageW(commandBarWindow(), kOpenMenuMessage, 0, 0);
         PostMessageW(commandBarWindow(), WM_KEYDOWN, VK_DOWN, 0);
         const DWORD start = GetTickCount();
@@ -387,23 +390,48 @@ TEST_F(MainMenu, OpenProgramMenuShowsTheCheckMarkInBothPalettes) {
         ASSERT_FALSE(shot.empty()) << "the program menu opened";
         e2e::keepForInspection(shot, dark ? L"main-menu-dark" : L"main-menu-light");
 
-        const RECT item{serialItem.left - shotRect.left, serialItem.top - shotRect.top, serialItem.right - shotRect.left,
-                        serialItem.bottom - shotRect.top};
         const COLORREF text = dark ? RGB(222, 222, 222) : GetSysColor(COLOR_MENUTEXT);
         const COLORREF background = dark ? RGB(32, 32, 32) : GetSysColor(COLOR_MENU);
-        EXPECT_TRUE(e2e::nearColour(shot.at(item.left + 1, item.top + 1), background, 2));
-        // The tick in the icon column: its top right and its bottom pixel.
-        const int markLeft = item.left + (menuMetrics().iconColumnWidth - 7) / 2;
-        const int markTop = item.top + (item.bottom - item.top - 7) / 2;
-        EXPECT_EQ(shot.at(markLeft + 6, markTop), text);
-        EXPECT_EQ(shot.at(markLeft + 2, markTop + 6), text);
-        EXPECT_TRUE(e2e::containsColour(shot, item, text, 40)) << "the item's text";
+        const COLORREF highlight = dark ? RGB(128, 128, 128) : GetSysColor(COLOR_HIGHLIGHT);
+        const COLORREF line = dark ? RGB(128, 128, 128) : GetSysColor(COLOR_GRAYTEXT);
+        const int column = menuMetrics().iconColumnWidth;
 
+        // The selected first item: the highlight on its first line, 40 % of it on its last.
+        const RECT& selected = items[0];
+        EXPECT_TRUE(e2e::nearColour(shot.at(selected.left + 1, selected.top), highlight, 2));
+        EXPECT_TRUE(e2e::nearColour(shot.at(selected.left + 1, selected.bottom - 1),
+                                    RGB(GetRValue(highlight) * 40 / 100, GetGValue(highlight) * 40 / 100,
+                                        GetBValue(highlight) * 40 / 100),
+                                    2));
+        // A separator: a line from 10 pixels inside one end to 10 inside the other.
+        const RECT& separator = items[2];
+        const int middle = (separator.top + separator.bottom) / 2;
+        EXPECT_TRUE(e2e::nearColour(shot.at(separator.left + 10, middle), line, 2));
+        EXPECT_TRUE(e2e::nearColour(shot.at(separator.right - 11, middle), line, 2));
+        EXPECT_TRUE(e2e::nearColour(shot.at(separator.left + 9, middle), background, 2));
+        EXPECT_TRUE(e2e::nearColour(shot.at(separator.right - 10, middle), background, 2));
+        // "Do not display serial number": background, text and, in the icon column, the tick.
+        const RECT& serial = items[3];
+        EXPECT_TRUE(e2e::nearColour(shot.at(serial.left + 1, serial.top + 1), background, 2));
+        EXPECT_TRUE(e2e::containsColour(shot, serial, text, 40)) << "the item's text";
+        const int markLeft = serial.left + (column - 7) / 2;
+        const int markTop = serial.top + (serial.bottom - serial.top - 7) / 2;
+        EXPECT_EQ(shot.at(markLeft + 6, markTop), text) << "top right of the tick";
+        EXPECT_EQ(shot.at(markLeft + 2, markTop + 6), text) << "bottom of the tick";
+        // "FAQ" has shell32's globe beside it: the icon column holds more than the background.
+        const RECT& faq = items[7];
+        const RECT iconColumn{faq.left, faq.top, faq.left + column, faq.bottom};
+        int iconPixels = 0;
+        for (int y = iconColumn.top; y < iconColumn.bottom; ++y) {
+            for (int x = iconColumn.left; x < iconColumn.right; ++x) {
+                iconPixels += e2e::nearColour(shot.at(x, y), background, 8) ? 0 : 1;
+            }
+        }
+        EXPECT_GT(iconPixels, menuMetrics().iconWidth * menuMetrics().iconHeight / 3) << "an icon beside FAQ";
         // The folder submenu's arrow: the system's own in the light palette; in the dark one only
         // the program's triangle in the text colour, none of the system's dark arrow.
-        const int column = menuMetrics().iconColumnWidth;
-        const RECT arrow{folderItem.right - shotRect.left - 2 * column, folderItem.top - shotRect.top,
-                         folderItem.right - shotRect.left, folderItem.bottom - shotRect.top};
+        const RECT& folders = items[14];
+        const RECT arrow{folders.right - 2 * column, folders.top, folders.right, folders.bottom};
         EXPECT_TRUE(e2e::containsColour(shot, arrow, text, 10)) << "an arrow in the text colour";
         if (dark) {
             EXPECT_FALSE(e2e::containsColour(shot, arrow, RGB(0, 0, 0), 20)) << "no second, dark arrow";

@@ -5,13 +5,11 @@
 
 #include "tests/e2e/Driver.h"
 #include "tests/e2e/ScreenImage.h"
-#include "tests/ui/MenuTestSupport.h"
 #include "ui/OwnerDrawnMenu.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -130,18 +128,6 @@ struct Step {
     std::function<bool()> ready;
     std::function<void()> act;
 };
-
-// Ready once `milliseconds` have passed since the step was first asked: what was drawn reaches
-// the screen a moment after the drawing.
-std::function<bool()> after(DWORD milliseconds) {
-    auto first = std::make_shared<DWORD>(0);
-    return [first, milliseconds] {
-        if (*first == 0) {
-            *first = GetTickCount() | 1;
-        }
-        return GetTickCount() - *first >= milliseconds;
-    };
-}
 
 std::vector<Step>* scriptSteps = nullptr;
 size_t scriptNext = 0;
@@ -514,70 +500,6 @@ TEST_F(CommandBarTest, MenusFollowTheMouseAlongTheBarAndAClickOnTheOpenButtonClo
     EXPECT_TRUE(popupWindows().empty()) << "the click that closed the menu did not open it again";
     EXPECT_TRUE(ownerLog.commands.empty());
     sendMouse(before, 0);  // later tests find the pointer where it was
-}
-
-// What the open menu looks like on the screen, in both palettes.
-TEST_F(CommandBarTest, OpenMenuOnScreenInBothPalettes) {
-    HICON icon = menutest::plainIcon(RGB(200, 30, 160));
-    addMenuIcon(icon, kOpen);
-    DestroyIcon(icon);
-    for (bool dark : {false, true}) {
-        SCOPED_TRACE(dark ? "dark" : "light");
-        menutest::DarkPalette palette(dark);
-        const COLORREF background = dark ? RGB(32, 32, 32) : GetSysColor(COLOR_MENU);
-        const COLORREF highlight = dark ? RGB(128, 128, 128) : GetSysColor(COLOR_HIGHLIGHT);
-        const COLORREF text = dark ? RGB(222, 222, 222) : GetSysColor(COLOR_MENUTEXT);
-        const COLORREF line = dark ? RGB(128, 128, 128) : GetSysColor(COLOR_GRAYTEXT);
-        RECT item[3]{};
-        ScreenImage shot;
-        RECT shotRect{};
-        std::vector<Step> steps = {
-            {"File open, Open highlighted", [&] { return onlyOpen(0) && highlighted(popup(0), 0); }, nullptr},
-            {"drawn on the screen", after(300),
-             [&] {
-                 for (int position = 0; position < 3; ++position) {
-                     GetMenuItemRect(nullptr, popup(0), static_cast<UINT>(position), &item[position]);
-                 }
-                 GetWindowRect(popupWindowOf(popup(0)), &shotRect);
-                 shot = e2e::captureScreen(shotRect);
-                 key(VK_ESCAPE);
-             }},
-        };
-        ASSERT_TRUE(runScript(steps, [&] {
-            PostMessageW(bar_, kOpenMenuMessage, 0, 0);
-            key(VK_DOWN);
-        }));
-        ASSERT_FALSE(shot.empty());
-        e2e::keepForInspection(shot, dark ? L"test-menu-dark" : L"test-menu-light");
-        auto local = [&](const RECT& rect) {
-            return RECT{rect.left - shotRect.left, rect.top - shotRect.top, rect.right - shotRect.left,
-                        rect.bottom - shotRect.top};
-        };
-        const RECT open = local(item[0]);
-        const RECT separator = local(item[1]);
-        const RECT exitItem = local(item[2]);
-        ASSERT_GT(open.bottom - open.top, 2);
-        // The selected item: highlight on its first line, 40 % of it on its last.
-        EXPECT_TRUE(e2e::nearColour(shot.at(open.left + 1, open.top), highlight, 2));
-        EXPECT_TRUE(e2e::nearColour(shot.at(open.left + 1, open.bottom - 1),
-                                    RGB(GetRValue(highlight) * 40 / 100, GetGValue(highlight) * 40 / 100,
-                                        GetBValue(highlight) * 40 / 100),
-                                    2));
-        // Its icon beside it.
-        const MenuMetrics& metrics = menuMetrics();
-        const int iconX = open.left + (metrics.iconColumnWidth - metrics.iconWidth) / 2 + metrics.iconWidth / 2;
-        const int iconY = open.top + (open.bottom - open.top) / 2;
-        EXPECT_EQ(shot.at(iconX, iconY), RGB(200, 30, 160));
-        // The separator: a line from 10 pixels inside one end to 10 inside the other.
-        const int middle = separator.top + (separator.bottom - separator.top) / 2;
-        EXPECT_TRUE(e2e::nearColour(shot.at(separator.left + 10, middle), line, 2));
-        EXPECT_TRUE(e2e::nearColour(shot.at(separator.right - 11, middle), line, 2));
-        EXPECT_TRUE(e2e::nearColour(shot.at(separator.left + 9, middle), background, 2));
-        EXPECT_TRUE(e2e::nearColour(shot.at(separator.right - 10, middle), background, 2));
-        // The unselected item: background and text of the palette.
-        EXPECT_TRUE(e2e::nearColour(shot.at(exitItem.left + 1, exitItem.top + 1), background, 2));
-        EXPECT_TRUE(e2e::containsColour(shot, exitItem, text, 40)) << "text colour of the palette";
-    }
 }
 
 }  // namespace
