@@ -15,6 +15,8 @@
 #include "lang/LanguageChoice.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
+#include "share/ComparisonPage.h"
+#include "share/Screenshots.h"
 #include "sysinfo/InfoBox.h"
 #include "ui/DarkMode.h"
 #include "ui/ScannerBar.h"
@@ -228,6 +230,13 @@ INT_PTR handleCommand(HWND dialog, int command) {
     case ids::kHideSerialCommand:
         toggleSerialNumbers(dialog);
         return TRUE;
+    case ids::kCompareCommand:
+        openComparisonPage();
+        return TRUE;
+    case ids::kScreenshotToPaintCommand:
+    case ids::kScreenshotToFileCommand:
+        scheduleScreenshot(dialog, command);
+        return TRUE;
     default:
         return openSystemTool(command) ? TRUE : FALSE;
     }
@@ -307,7 +316,7 @@ INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             refreshInfoBox(dialog);
             return TRUE;
         }
-        return FALSE;
+        return handleScreenshotTimer(dialog, wParam) ? TRUE : FALSE;
     case WM_NCDESTROY:
         // The children are gone: nothing uses the toolbar's images or the fonts any more.
         destroyBottomToolbarImages();

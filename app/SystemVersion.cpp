@@ -31,7 +31,13 @@ OsVersion currentOsVersion() {
         version.minor = info.dwMinorVersion;
         version.build = info.dwBuildNumber;
         version.workstation = info.wProductType == VER_NT_WORKSTATION;
+        version.productType = info.wProductType;
     }
+    return version;
+}
+
+const OsVersion& osVersionAtStart() {
+    static const OsVersion version = currentOsVersion();
     return version;
 }
 

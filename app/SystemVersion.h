@@ -9,11 +9,14 @@ struct OsVersion {
     unsigned minor = 0;
     unsigned build = 0;
     bool workstation = true;  // false on server editions
+    unsigned productType = 1;  // 1 workstation, 2 domain controller, 3 server
 };
 
 // From RtlGetVersion, which tells the truth whatever the manifest says; from GetVersionExW
 // on a system without it.
 OsVersion currentOsVersion();
+// The version as read at the first call, kept for the rest of the run.
+const OsVersion& osVersionAtStart();
 
 // The hypervisor-present bit: bit 31 of ECX of CPUID leaf 1.
 bool isVirtualMachine();

@@ -54,6 +54,7 @@ struct EngineState {
     uint8_t* testBuffer = nullptr;           // during the parallel benchmark
     uint8_t* readerBlocks = nullptr;         // during the parallel benchmark: one block per reader
     HWND engineWindow = nullptr;             // the main dialog; its thread serves the pass timer
+    int32_t testId = 1;                      // command id of the button that started the last run; 1 before any
 
     // Sizes a run uses. The program keeps these defaults; tests make them small.
     uint64_t runTestSize = kTestSizeBytes;             // what run begin puts into testSize
