@@ -78,7 +78,8 @@ TEST(Base64Codec, RoundTripsRandomBytesOfManyLengths) {
 TEST(Base64Codec, TakesItsOwnOutputAsTheNextInput) {
     Base64Codec codec;
     std::string once = encoded(codec, "results record");
-    std::string twice(codec.encode(codec.output(), codec.outputLength()), codec.outputLength());
+    codec.encode(codec.output(), codec.outputLength());
+    std::string twice(codec.outputText(), codec.outputLength());
     Base64Codec fresh;
     EXPECT_EQ(twice, encoded(fresh, once));
     ASSERT_TRUE(codec.decode(codec.outputText(), codec.outputLength()));
