@@ -8,6 +8,8 @@ namespace engine_ids {
 // Posted messages (WM_USER + 2 and WM_USER + 3).
 inline constexpr unsigned kStatusMessage = 0x0400 + 2;  // wParam or lParam: const wchar_t* status text
 inline constexpr unsigned kRunEndedMessage = 0x0400 + 3;  // both parameters 0
+// The worker's last act, after the controls are back: its handle may now be closed.
+inline constexpr unsigned kWorkerEndedMessage = 0x0400 + 4;  // wParam: the worker's thread id
 
 // Timers on `engineWindow`.
 inline constexpr unsigned kPassTimer = 9653;             // one-shot, with the engine's own procedure

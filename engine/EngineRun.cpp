@@ -1,9 +1,19 @@
-// Run begin and end, the pass timer, status messages and the error boxes.
+// Test runs from a button press to their end; the run frame, the pass timer, status messages and
+// the error boxes.
+#include "engine/EngineRun.h"
+
+#include <commctrl.h>
+
 #include <mutex>
 #include <vector>
 
+#include "engine/AccessTime.h"
+#include "engine/BlockBenchmarks.h"
 #include "engine/EngineIds.h"
 #include "engine/EngineState.h"
+#include "engine/ParallelBenchmark.h"
+#include "engine/ResultDisplay.h"
+#include "settings/Settings.h"
 
 namespace {
 
@@ -42,7 +52,142 @@ void CALLBACK passTimerProc(HWND window, UINT, UINT_PTR id, DWORD) {
     KillTimer(window, engine_ids::kPassTimer);
 }
 
+bool stillRunning() { return engineState.running.load(std::memory_order_relaxed) != 0; }
+
+void runFullBenchmark() {
+    BenchResults& r = benchResults;
+    beginRun();
+    if (stillRunning()) runSequential();
+    if (stillRunning()) runRandomBlocks(4, r.rand4kRead, r.rand4kWrite);
+    if (stillRunning()) runRandomBlocks(1, r.rand1kRead, r.rand1kWrite);
+    if (stillRunning()) runParallel(r.par64Read, r.par64Write);
+    if (stillRunning()) runAccessTime();
+    refreshResultLabels();
+    endRun();
+}
+
+template <class Test>
+void runSingleTest(Test test) {
+    beginRun();
+    if (stillRunning()) {
+        test();
+        refreshResultLabels();
+    }
+    endRun();
+}
+
+// The previous worker may still be finishing (controls, clock) after its run ended.
+bool workerStillAlive() {
+    HANDLE thread = engineState.workerThread;
+    return thread && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT;
+}
+
+void closeWorkerHandle() {
+    if (engineState.workerThread) {
+        CloseHandle(engineState.workerThread);
+        engineState.workerThread = nullptr;
+    }
+}
+
+// The worker posts its last message just before it returns; it has nothing left to do.
+constexpr DWORD kWorkerEndWaitMs = 1000;
+
 }  // namespace
+
+RunDialogCalls runDialogCalls;
+
+void requestRun(HWND dialog, int commandId) {
+    EngineState& e = engineState;
+    Sleep(10);
+    // A run counts as in progress from this request on, not only once the worker has reached
+    // beginRun(): a second press in between is a cancel, never a second worker.
+    if (e.busy.load(std::memory_order_relaxed) || e.running.load(std::memory_order_relaxed) || workerStillAlive()) {
+        e.running.store(0, std::memory_order_relaxed);
+        return;
+    }
+    closeWorkerHandle();
+    e.running.store(1, std::memory_order_relaxed);
+    e.engineWindow = dialog;
+
+    LRESULT entry = SendDlgItemMessageW(dialog, engine_ids::kDurationList, CB_GETCURSEL, 0, 0);
+    e.loopCount = kLoopCountWithoutChoice;
+    if (entry >= 0 && entry < kDurationChoices) {
+        e.loopCount = e.durationTable[entry].loopCount;
+        e.passDurationMs = e.durationTable[entry].passDurationMs;
+    }
+    writeIntSetting(kSettingsSection, kSettingTestTime, static_cast<int>(entry));
+    e.testId = commandId;
+
+    if (runDialogCalls.setControlsEnabled) {
+        runDialogCalls.setControlsEnabled(dialog, false);
+    }
+    e.workerThread = e.system.createThread(workerMain, nullptr, 0);
+    if (!e.workerThread) {
+        // Without a worker nothing would ever give the controls back.
+        showSystemError(engineTexts.textRunNotStarted);
+        e.running.store(0, std::memory_order_relaxed);
+        if (runDialogCalls.setControlsEnabled) {
+            runDialogCalls.setControlsEnabled(dialog, true);
+        }
+    }
+}
+
+DWORD WINAPI workerMain(LPVOID) {
+    EngineState& e = engineState;
+    HWND dialog = e.engineWindow;
+    e.durationIndex = static_cast<int32_t>(SendDlgItemMessageW(dialog, engine_ids::kDurationList, CB_GETCURSEL, 0, 0));
+
+    BenchResults& r = benchResults;
+    switch (e.testId) {
+    case run_commands::kFullBenchmark:
+        runFullBenchmark();
+        break;
+    case run_commands::kSequential:
+        runSingleTest([] { runSequential(); });
+        break;
+    case run_commands::kRandom4k:
+        runSingleTest([&r] { runRandomBlocks(4, r.rand4kRead, r.rand4kWrite); });
+        break;
+    case run_commands::kRandom1k:
+        runSingleTest([&r] { runRandomBlocks(1, r.rand1kRead, r.rand1kWrite); });
+        break;
+    case run_commands::kParallel:
+        runSingleTest([&r] { runParallel(r.par64Read, r.par64Write); });
+        break;
+    case run_commands::kAccessTime:
+        // The access-time test finds a cancelled run itself and shows its empty labels.
+        beginRun();
+        runAccessTime();
+        endRun();
+        break;
+    default:
+        // Not a test command: no run, and the flags go down as after one.
+        e.running.store(0, std::memory_order_relaxed);
+        break;
+    }
+
+    if (runDialogCalls.setControlsEnabled) {
+        runDialogCalls.setControlsEnabled(dialog, true);
+    }
+    if (runDialogCalls.runFinished) {
+        runDialogCalls.runFinished(dialog);
+    }
+    if (dialog) {
+        PostMessageW(dialog, engine_ids::kWorkerEndedMessage, GetCurrentThreadId(), 0);
+    }
+    return 0;
+}
+
+void releaseFinishedWorker(DWORD workerThreadId) {
+    HANDLE thread = engineState.workerThread;
+    // The notice of an earlier worker must not make the dialog wait for a newer one.
+    if (!thread || GetThreadId(thread) != workerThreadId) {
+        return;
+    }
+    if (WaitForSingleObject(thread, kWorkerEndWaitMs) == WAIT_OBJECT_0) {
+        closeWorkerHandle();
+    }
+}
 
 void beginRun() {
     EngineState& e = engineState;

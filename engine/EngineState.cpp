@@ -56,6 +56,7 @@ void applyEngineTexts(LanguageLookup lookup) {
         {&EngineTexts::textInitialize, 5}, {&EngineTexts::textSeqRead, 6},      {&EngineTexts::textSeqWrite, 7},
         {&EngineTexts::textRandRead, 8},   {&EngineTexts::textRandWrite, 9},    {&EngineTexts::textAllocError, 11},
         {&EngineTexts::textMemoryError, 14}, {&EngineTexts::textAccessTime, 17},
+        {&EngineTexts::textRunNotStarted, 160},
     };
     for (const Entry& entry : entries) {
         if (const wchar_t* text = lookup(entry.key)) {

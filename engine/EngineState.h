@@ -18,6 +18,19 @@ inline constexpr uint64_t kAccessBufferBytes = 104'857'600;  // 100 MiB
 inline constexpr uint64_t kAccessCyclesPerChoice = 80'000;   // times (duration index + 1)
 inline constexpr DWORD kSampleIntervalMs = 200;              // a sample needs strictly more
 
+// One row of the duration table, by entry of the duration list. The parallel passes and the
+// access-time cycles follow from the entry itself (durationIndex), in their own tests.
+struct DurationRow {
+    int32_t loopCount;
+    int32_t passDurationMs;
+};
+inline constexpr int kDurationChoices = 4;
+// Quick, Short, Long, Very long. Very long keeps Short's 4800 ms; it runs longer through its
+// parallel passes and access-time cycles only.
+inline constexpr DurationRow kDurationTable[kDurationChoices] = {{4, 2400}, {4, 4800}, {4, 7200}, {4, 4800}};
+// With no entry selected: this many counted passes, and the pass duration stays as it was.
+inline constexpr int32_t kLoopCountWithoutChoice = 2;
+
 // The operating-system calls behind the engine's memory, threads and clocks. The defaults are
 // the real calls; a test replaces single entries to fail an allocation, count releases or drive
 // a clock. They never change what the engine does with the answers.
@@ -55,11 +68,15 @@ struct EngineState {
     uint8_t* readerBlocks = nullptr;         // during the parallel benchmark: one block per reader
     HWND engineWindow = nullptr;             // the main dialog; its thread serves the pass timer
     int32_t testId = 1;                      // command id of the button that started the last run; 1 before any
+    HANDLE workerThread = nullptr;           // the current (or last) run's worker, until released
 
     // Sizes a run uses. The program keeps these defaults; tests make them small.
     uint64_t runTestSize = kTestSizeBytes;             // what run begin puts into testSize
     uint64_t accessBufferSize = kAccessBufferBytes;    // 65,536 accesses per sweep whatever its size
     uint64_t accessCyclesPerChoice = kAccessCyclesPerChoice;
+    // What a start request takes for each entry of the duration list.
+    DurationRow durationTable[kDurationChoices] = {kDurationTable[0], kDurationTable[1], kDurationTable[2],
+                                                   kDurationTable[3]};
 
     EngineSystem system = defaultEngineSystem();
 };
@@ -89,6 +106,7 @@ struct EngineTexts {
     WideString textAllocError = L"Create-File Error";
     WideString textMemoryError = L"Memory Error";
     WideString textAccessTime = L"Access Time";
+    WideString textRunNotStarted = L"The test could not be started.";
 };
 
 extern EngineState engineState;
@@ -97,7 +115,7 @@ extern EngineTexts engineTexts;
 
 // Language key -> text, or null when the key has no text.
 using LanguageLookup = const wchar_t* (*)(int key);
-// Replaces each engine text by the text of its language key (5, 6, 7, 8, 9, 11, 14, 17); a key
+// Replaces each engine text by the text of its language key (5, 6, 7, 8, 9, 11, 14, 17, 160); a key
 // without text keeps the text it had. A null lookup restores the English defaults.
 void applyEngineTexts(LanguageLookup lookup);
 

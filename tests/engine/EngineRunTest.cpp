@@ -1,5 +1,6 @@
-// Whole runs with the real clocks against the stand-in dialog: every test in the order of the
-// full benchmark, and a Stop from the dialog's thread in the middle of one.
+// Whole runs with the real clocks against the stand-in dialog, started and stopped the way the
+// dialog does it: requestRun on the dialog's thread, the real worker, a second press as the Stop.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -7,41 +8,76 @@
 #include "engine/AccessTime.h"
 #include "engine/BlockBenchmarks.h"
 #include "engine/EngineIds.h"
+#include "engine/EngineRun.h"
 #include "engine/EngineState.h"
 #include "engine/ParallelBenchmark.h"
 #include "engine/ResultDisplay.h"
+#include "settings/Settings.h"
+#include "tests/e2e/Driver.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace engine_test {
 namespace {
 
 namespace ids = engine_ids;
+namespace cmd = run_commands;
+
+constexpr int kQuickEntry = 0;
+constexpr int kVeryLongEntry = 3;
+
+// Threads the start request creates; the parallel test's own threads pass straight through.
+struct ThreadCreation {
+    int workerRequests = 0;
+    bool fail = false;       // the worker cannot be created
+    bool suspended = false;  // the worker is made but does not run until the test resumes it
+    HANDLE lastWorker = nullptr;
+};
+ThreadCreation threadCreation;
+
+HANDLE recordingCreateThread(LPTHREAD_START_ROUTINE procedure, void* parameter, DWORD flags) {
+    if (procedure != workerMain) {
+        return defaultEngineSystem().createThread(procedure, parameter, flags);
+    }
+    ++threadCreation.workerRequests;
+    if (threadCreation.fail) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    HANDLE thread = defaultEngineSystem().createThread(procedure, parameter,
+                                                       flags | (threadCreation.suspended ? CREATE_SUSPENDED : 0));
+    threadCreation.lastWorker = thread;
+    return thread;
+}
 
 class EngineRun : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
+        threadCreation = ThreadCreation{};
+        engineState.system.createThread = recordingCreateThread;
         engineState.runTestSize = 16 * kMiB;
-        engineState.loopCount = 1;
-        engineState.passDurationMs = 250;
-        engineState.durationIndex = 3;  // 12 passes per thread: long enough for the animation
+        // Every entry of the list runs one counted pass of 250 ms here.
+        for (DurationRow& row : engineState.durationTable) {
+            row = DurationRow{1, 250};
+        }
         engineState.accessCyclesPerChoice = 1'000'000;
-        dialog->selectDuration(0);
-        engineState.running = 1;
+        // Very long: 12 passes per thread in the parallel test, long enough for the animation.
+        dialog->selectDuration(kVeryLongEntry);
     }
 
-    // The full benchmark the way the run's worker calls it: each test only while running.
-    static void fullBenchmark() {
-        BenchResults& r = benchResults;
-        auto running = [] { return engineState.running.load() != 0; };
-        beginRun();
-        if (running()) runSequential();
-        if (running()) runRandomBlocks(4, r.rand4kRead, r.rand4kWrite);
-        if (running()) runRandomBlocks(1, r.rand1kRead, r.rand1kWrite);
-        if (running()) runParallel(r.par64Read, r.par64Write);
-        if (running()) runAccessTime();
-        refreshResultLabels();
-        endRun();
+    // A press of `command` on the dialog's thread; serves the stand-in until that run's worker
+    // has ended and its end has been handled.
+    ::testing::AssertionResult pressAndServe(int command) {
+        requestRun(dialog->window(), command);
+        HANDLE own = nullptr;
+        if (!engineState.workerThread ||
+            !DuplicateHandle(GetCurrentProcess(), engineState.workerThread, GetCurrentProcess(), &own, SYNCHRONIZE,
+                             FALSE, 0)) {
+            return ::testing::AssertionFailure() << "no worker was started";
+        }
+        bool ended = dialog->serveUntilEnded(own);
+        CloseHandle(own);
+        return ended ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "the run did not end";
     }
 
     bool statusShown(const std::wstring& text) const {
@@ -52,13 +88,34 @@ protected:
         }
         return false;
     }
+    bool statusContaining(const std::wstring& part) const {
+        for (const std::wstring& status : dialog->statusTexts()) {
+            if (status.find(part) != std::wstring::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+    // The controls went off on the dialog's thread and came back once, on the worker.
+    void expectControlsOffThenOn() const {
+        std::vector<bool> expected = {false, true};
+        EXPECT_EQ(dialog->controlsEnabledCalls(), expected);
+        if (dialog->controlsEnabledThreads().size() == 2) {
+            EXPECT_EQ(dialog->controlsEnabledThreads()[0], GetCurrentThreadId());
+            EXPECT_NE(dialog->controlsEnabledThreads()[1], GetCurrentThreadId());
+        }
+        EXPECT_EQ(dialog->runFinishedCount(), 1);
+    }
 };
 
-TEST_F(EngineRun, FullBenchmarkFillsEverySlotAndLabel) {
+TEST_F(EngineRun, StartRunsTheFullBenchmarkAndFillsEverySlotAndLabel) {
+    engineState.durationTable[kVeryLongEntry] = DurationRow{1, 250};
     DWORD start = GetTickCount();
-    onWorker(fullBenchmark);
+    ASSERT_TRUE(pressAndServe(cmd::kFullBenchmark));
     DWORD elapsed = GetTickCount() - start;
 
+    EXPECT_EQ(engineState.testId, 6);
+    EXPECT_EQ(engineState.durationIndex, kVeryLongEntry) << "the worker reads the list itself";
     const BenchResults& r = benchResults;
     for (double speed : {r.seqRead, r.seqWrite, r.rand4kRead, r.rand4kWrite, r.rand1kRead, r.rand1kWrite, r.par64Read,
                          r.par64Write}) {
@@ -91,45 +148,184 @@ TEST_F(EngineRun, FullBenchmarkFillsEverySlotAndLabel) {
     EXPECT_EQ(dialog->runEndedCount(), 1);
     EXPECT_EQ(engineState.busy.load(), 0);
     EXPECT_EQ(engineState.running.load(), 0);
+    expectControlsOffThenOn();
+    EXPECT_EQ(dialog->workerEndedCount(), 1);
+    EXPECT_EQ(engineState.workerThread, nullptr) << "the finished worker's handle is closed";
     // 12 timed passes of 250 ms, then the parallel phases and about 250 ms of access sweeps.
     EXPECT_GE(elapsed, 12 * 250u);
 }
 
-TEST_F(EngineRun, StopFromTheDialogEndsThePassAtOnceAndSkipsTheRest) {
-    engineState.passDurationMs = 3'000;
-    // 100 ms into the second read pass of the 4 KiB test, the dialog's thread presses Stop.
+TEST_F(EngineRun, SecondPressOfStartStopsTheTestInProgressAndSkipsTheRest) {
+    engineState.durationTable[kVeryLongEntry] = DurationRow{1, 3'000};
+    // 100 ms into the first counted read pass, the dialog's thread gets the second press.
     dialog->onStatus = [this](const std::wstring& status) {
-        if (status == L"Random Read 4KB 1/1") {
+        if (status == L"Sequential Read /// 1/1") {
             SetTimer(dialog->window(), 1, 100, [](HWND window, UINT, UINT_PTR id, DWORD) {
                 KillTimer(window, id);
-                engineState.running = 0;
+                requestRun(window, cmd::kFullBenchmark);
             });
         }
     };
-    benchResults.rand4kWrite = 8;
+    benchResults.seqWrite = 8;
+    benchResults.rand4kRead = 9;
     DWORD start = GetTickCount();
-    onWorker([] {
-        BenchResults& r = benchResults;
-        auto running = [] { return engineState.running.load() != 0; };
-        beginRun();
-        if (running()) runRandomBlocks(4, r.rand4kRead, r.rand4kWrite);
-        if (running()) runRandomBlocks(1, r.rand1kRead, r.rand1kWrite);
-        if (running()) runParallel(r.par64Read, r.par64Write);
-        if (running()) runAccessTime();
-        refreshResultLabels();
-        endRun();
-    });
+    ASSERT_TRUE(pressAndServe(cmd::kFullBenchmark));
     DWORD elapsed = GetTickCount() - start;
-    // One whole pass of 3 s, then about 100 ms; without the stop: four passes of 3 s.
+
+    // The warm-up pass of 3 s, then about 100 ms; without the stop: four passes of 3 s and more.
     EXPECT_GE(elapsed, 3'000u);
     EXPECT_LT(elapsed, 6'000u);
-    EXPECT_EQ(benchResults.rand4kRead, 0);
-    EXPECT_EQ(benchResults.rand4kWrite, 0);
-    EXPECT_FALSE(statusShown(L"Random Write ... Initialize  4KB"));
-    EXPECT_FALSE(statusShown(L"... Initialize  Random Read 1KB")) << "the tests after it do not run";
-    EXPECT_EQ(dialog->text(ids::kRandom4kReadLabel), formatSpeed(0).c_str());
+    EXPECT_EQ(threadCreation.workerRequests, 1) << "the second press started no worker";
+    EXPECT_EQ(benchResults.seqRead, 0);
+    EXPECT_EQ(benchResults.seqWrite, 0);
+    EXPECT_EQ(benchResults.rand4kRead, 9) << "the tests after it do not run";
+    EXPECT_TRUE(statusContaining(L"Sequential Read"));
+    EXPECT_FALSE(statusContaining(L"Sequential Write"));
+    EXPECT_FALSE(statusContaining(L"Random"));
+    EXPECT_FALSE(statusContaining(L"Access"));
+    EXPECT_EQ(dialog->text(ids::kSequentialReadLabel), formatSpeed(0).c_str());
     EXPECT_EQ(dialog->text(ids::kStatusLine), L"");
     EXPECT_EQ(dialog->runEndedCount(), 1);
+    expectControlsOffThenOn();
+}
+
+// Each single-test button runs its own test and no other: a swapped command would fill the
+// wrong row.
+TEST_F(EngineRun, EachTestButtonRunsItsOwnTestOnly) {
+    // Passes just long enough for one speed sample each (more than 200 ms).
+    engineState.durationTable[kQuickEntry] = DurationRow{1, 250};
+    dialog->selectDuration(kQuickEntry);
+    engineState.runTestSize = 4 * kMiB;
+    engineState.accessCyclesPerChoice = 100;
+    struct Case {
+        int command;
+        std::vector<double BenchResults::*> filled;
+    };
+    const Case cases[] = {
+        {cmd::kSequential, {&BenchResults::seqRead, &BenchResults::seqWrite}},
+        {cmd::kRandom4k, {&BenchResults::rand4kRead, &BenchResults::rand4kWrite}},
+        {cmd::kRandom1k, {&BenchResults::rand1kRead, &BenchResults::rand1kWrite}},
+        {cmd::kParallel, {&BenchResults::par64Read, &BenchResults::par64Write}},
+        {cmd::kAccessTime, {&BenchResults::accessReadNs, &BenchResults::accessWriteNs}},
+    };
+    const std::vector<double BenchResults::*> allSlots = {
+        &BenchResults::seqRead,    &BenchResults::seqWrite,    &BenchResults::rand4kRead,   &BenchResults::rand4kWrite,
+        &BenchResults::rand1kRead, &BenchResults::rand1kWrite, &BenchResults::par64Read,    &BenchResults::par64Write,
+        &BenchResults::accessReadNs, &BenchResults::accessWriteNs};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        benchResults = BenchResults{};
+        ASSERT_TRUE(pressAndServe(c.command));
+        for (double BenchResults::*slot : allSlots) {
+            bool own = std::find(c.filled.begin(), c.filled.end(), slot) != c.filled.end();
+            if (own) {
+                EXPECT_GT(benchResults.*slot, 0);
+            } else {
+                EXPECT_EQ(benchResults.*slot, 0);
+            }
+        }
+        EXPECT_EQ(engineState.loopCount, 1);
+        EXPECT_EQ(engineState.passDurationMs, 250);
+    }
+    EXPECT_EQ(dialog->runEndedCount(), 5);
+    EXPECT_EQ(dialog->runFinishedCount(), 5);
+}
+
+TEST_F(EngineRun, StartRequestTakesItsDurationRowAndSavesTheEntry) {
+    WideString folder = e2e::makeTempFolder(L"bc_run");
+    ASSERT_FALSE(folder.isEmpty());
+    WideString savedPath = settingsPath;
+    settingsPath = folder + L"\\Brindlecrest.ini";
+    for (int entry = 0; entry < kDurationChoices; ++entry) {
+        engineState.durationTable[entry] = kDurationTable[entry];
+    }
+    // Each run is looked at before its worker starts, then let go as a cancelled run.
+    threadCreation.suspended = true;
+    engineState.passDurationMs = 1500;
+
+    struct Case {
+        int entry;
+        int32_t loopCount;
+        int32_t passDurationMs;
+    };
+    // No entry first: the pass duration stays as it was.
+    const Case cases[] = {{-1, 2, 1500}, {0, 4, 2400}, {1, 4, 4800}, {2, 4, 7200}, {3, 4, 4800}, {-1, 2, 4800}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry);
+        dialog->selectDuration(c.entry);
+        requestRun(dialog->window(), cmd::kSequential);
+        EXPECT_EQ(engineState.loopCount, c.loopCount);
+        EXPECT_EQ(engineState.passDurationMs, c.passDurationMs);
+        EXPECT_EQ(readIntSetting(kSettingsSection, kSettingTestTime, 99), c.entry);
+        ASSERT_NE(threadCreation.lastWorker, nullptr);
+        HANDLE own = nullptr;
+        ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), threadCreation.lastWorker, GetCurrentProcess(), &own,
+                                    SYNCHRONIZE, FALSE, 0));
+        engineState.running = 0;
+        ResumeThread(threadCreation.lastWorker);
+        EXPECT_TRUE(dialog->serveUntilEnded(own));
+        CloseHandle(own);
+    }
+    EXPECT_EQ(allocations.total, 6) << "pattern blocks only: no test ran";
+    settingsPath = savedPath;
+    e2e::removeTree(folder);
+}
+
+// Without a worker thread nothing would ever give the controls back.
+TEST_F(EngineRun, WorkerThatCannotBeCreatedIsReportedAndGivesTheControlsBack) {
+    threadCreation.fail = true;
+    // On a thread whose message box the stand-in closes.
+    onWorker([this] { requestRun(dialog->window(), cmd::kSequential); });
+    EXPECT_EQ(threadCreation.workerRequests, 1);
+    EXPECT_EQ(engineState.running.load(), 0);
+    EXPECT_EQ(engineState.workerThread, nullptr);
+    ASSERT_EQ(dialog->messageBoxTexts().size(), 1u);
+    const std::wstring& box = dialog->messageBoxTexts()[0];
+    EXPECT_EQ(box.rfind(L"The test could not be started.\r\n0x00000008:", 0), 0u) << std::string(box.begin(), box.end());
+    std::vector<bool> expected = {false, true};
+    EXPECT_EQ(dialog->controlsEnabledCalls(), expected);
+
+    // The next press starts a run as usual.
+    threadCreation.fail = false;
+    engineState.durationTable[kVeryLongEntry] = DurationRow{1, 5};
+    ASSERT_TRUE(pressAndServe(cmd::kAccessTime));
+    EXPECT_EQ(dialog->runEndedCount(), 1);
+}
+
+// The worker has been made but has not reached beginRun(), so `busy` is still 0.
+TEST_F(EngineRun, SecondPressBeforeTheWorkerBeginsCancelsInsteadOfStartingAnother) {
+    threadCreation.suspended = true;
+    requestRun(dialog->window(), cmd::kAccessTime);
+    ASSERT_NE(threadCreation.lastWorker, nullptr);
+    ASSERT_EQ(engineState.busy.load(), 0);
+    requestRun(dialog->window(), cmd::kAccessTime);
+    EXPECT_EQ(threadCreation.workerRequests, 1);
+    EXPECT_EQ(engineState.running.load(), 0);
+
+    HANDLE own = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), threadCreation.lastWorker, GetCurrentProcess(), &own, SYNCHRONIZE,
+                                FALSE, 0));
+    ResumeThread(threadCreation.lastWorker);
+    ASSERT_TRUE(dialog->serveUntilEnded(own));
+    CloseHandle(own);
+    EXPECT_EQ(benchResults.accessReadNs, 0);
+    EXPECT_EQ(dialog->text(ids::kAccessReadLabel), L"------ ");
+    EXPECT_EQ(allocations.total, 1) << "only the pattern block";
+    EXPECT_EQ(dialog->runEndedCount(), 1);
+    expectControlsOffThenOn();
+}
+
+TEST_F(EngineRun, RunsLeaveNoHandleBehind) {
+    // Short access-time runs: the sweeps stop once 5 ms of reads and of writes are summed.
+    engineState.durationTable[kVeryLongEntry] = DurationRow{1, 5};
+    ASSERT_TRUE(pressAndServe(cmd::kAccessTime));
+    int afterFirst = e2e::processHandleCount(GetCurrentProcessId());
+    ASSERT_GT(afterFirst, 0);
+    for (int run = 0; run < 3; ++run) {
+        ASSERT_TRUE(pressAndServe(cmd::kAccessTime));
+    }
+    EXPECT_EQ(e2e::processHandleCount(GetCurrentProcessId()), afterFirst);
+    EXPECT_EQ(engineState.workerThread, nullptr);
 }
 
 TEST_F(EngineRun, TestsCalledAfterAStopTakeNothingAndZeroTheirSlots) {

@@ -68,6 +68,14 @@ void EngineTest::SetUp() {
     e.runTestSize = 8 * kMiB;
     e.accessBufferSize = kMiB;
     e.accessCyclesPerChoice = 1000;
+    for (int entry = 0; entry < kDurationChoices; ++entry) {
+        e.durationTable[entry] = kDurationTable[entry];
+    }
+    e.testId = 0;
+    if (e.workerThread) {
+        CloseHandle(e.workerThread);
+        e.workerThread = nullptr;
+    }
     e.system = defaultEngineSystem();
     e.system.allocate = countingAllocate;
     e.system.release = countingRelease;

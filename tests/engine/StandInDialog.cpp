@@ -1,6 +1,7 @@
 #include "tests/engine/StandInDialog.h"
 
 #include "engine/EngineIds.h"
+#include "engine/EngineRun.h"
 #include "engine/EngineState.h"
 
 namespace {
@@ -75,12 +76,15 @@ StandInDialog::StandInDialog() {
     }
     SendMessageW(durations, CB_SETCURSEL, 1, 0);
     engineState.engineWindow = window_;
+    runDialogCalls.setControlsEnabled = &StandInDialog::setControlsEnabled;
+    runDialogCalls.runFinished = &StandInDialog::runFinished;
 }
 
 StandInDialog::~StandInDialog() {
     if (engineState.engineWindow == window_) {
         engineState.engineWindow = nullptr;
     }
+    runDialogCalls = RunDialogCalls{};
     DestroyWindow(window_);
     drainMessages();
 }
@@ -119,6 +123,10 @@ LRESULT CALLBACK StandInDialog::windowProc(HWND window, UINT message, WPARAM wPa
         return 1;
     case engine_ids::kRunEndedMessage:
         ++self->runEndedCount_;
+        return 1;
+    case engine_ids::kWorkerEndedMessage:
+        ++self->workerEndedCount_;
+        releaseFinishedWorker(static_cast<DWORD>(wParam));
         return 1;
     case WM_TIMER:
         ++self->timerTicks_[wParam];
@@ -191,6 +199,38 @@ void StandInDialog::closeMessageBoxes(DWORD threadId) {
         reinterpret_cast<LPARAM>(this));
 }
 
+void StandInDialog::setControlsEnabled(HWND window, bool enabled) {
+    if (StandInDialog* self = dialogOf(window)) {
+        // From the worker too: the records are read only once the worker has ended.
+        self->controlsEnabledCalls_.push_back(enabled);
+        self->controlsEnabledThreads_.push_back(GetCurrentThreadId());
+    }
+}
+
+void StandInDialog::runFinished(HWND window) {
+    if (StandInDialog* self = dialogOf(window)) {
+        ++self->runFinishedCount_;
+    }
+}
+
+bool StandInDialog::serveUntilEnded(HANDLE thread, DWORD timeoutMs) {
+    DWORD threadId = GetThreadId(thread);
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, 10, QS_ALLINPUT);
+        drainMessages();
+        closeMessageBoxes(threadId);
+        if (woken == WAIT_OBJECT_0) {
+            break;
+        }
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+    }
+    drainMessages();
+    return true;
+}
+
 void StandInDialog::runOnWorker(const std::function<void()>& work) {
     DWORD threadId = 0;
     HANDLE thread = CreateThread(
@@ -203,14 +243,6 @@ void StandInDialog::runOnWorker(const std::function<void()>& work) {
     if (!thread) {
         return;
     }
-    for (;;) {
-        DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, 10, QS_ALLINPUT);
-        drainMessages();
-        closeMessageBoxes(threadId);
-        if (woken == WAIT_OBJECT_0) {
-            break;
-        }
-    }
+    serveUntilEnded(thread, INFINITE);
     CloseHandle(thread);
-    drainMessages();
 }

@@ -114,11 +114,12 @@ TEST(LanguageArchive, BuiltExeCarriesTheEnglishTextsAndTheHeaderAsWritten) {
     for (const wchar_t* entry : english) {
         filled += entry && *entry ? 1 : 0;
     }
-    // The 86 keys of the English texts as first written, key 150 (unreadable translation file)
-    // and the error check's 110 to 129.
-    EXPECT_EQ(filled, 107);
+    // The 86 keys of the English texts as first written, key 150 (unreadable translation file),
+    // the error check's 110 to 129, and key 160 (a test run that cannot be started).
+    EXPECT_EQ(filled, 108);
     EXPECT_EQ(text(english[110]), L"&Details");
     EXPECT_EQ(text(english[129]), L"Changes");
+    EXPECT_EQ(text(english[160]), L"The test could not be started.");
     EXPECT_EQ(archiveTables.languageTables[0][202], nullptr) << "German leaves out Auto-Update";
 
     // The export template: the section as written, before its lines were cut.
