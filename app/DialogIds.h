@@ -100,5 +100,14 @@ inline constexpr UINT_PTR kScreenshotToPaintTimer = 43104;
 inline constexpr UINT kScreenshotToPaintDelayMs = 500;
 inline constexpr UINT_PTR kScreenshotToFileTimer = 43105;
 inline constexpr UINT kScreenshotToFileDelayMs = 100;
+// Busy dots on the parallel test's labels, set by the engine while that test reads or writes.
+inline constexpr UINT_PTR kParallelReadTimer = engine_ids::kParallelReadTimer;
+inline constexpr UINT_PTR kParallelWriteTimer = engine_ids::kParallelWriteTimer;
+
+// Messages the main dialog posts to itself (the engine's own are in engine/EngineIds.h).
+// The run's worker hands the scanner bar's restart to the dialog's thread, which owns its timer.
+inline constexpr UINT kStartScannerMessage = WM_APP + 0x60;
+// Posted at initialisation: the stored start-check choice opens the error check once the dialog shows.
+inline constexpr UINT kStartCheckAtStartMessage = WM_APP + 0x61;
 
 }  // namespace ids

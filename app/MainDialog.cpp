@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/BottomToolbar.h"
+#include "app/DialogCommands.h"
 #include "app/DialogFonts.h"
 #include "app/DialogIds.h"
 #include "app/MainMenu.h"
@@ -147,7 +148,8 @@ void fillStartCheckBox(HWND dialog) {
     for (int key : {kKeyNeverCheck, kKeyCheckAtStart, kKeyCheckNow}) {
         SendMessageW(box, CB_INSERTSTRING, static_cast<WPARAM>(entry++), reinterpret_cast<LPARAM>(languageString(key).c_str()));
     }
-    SendMessageW(box, CB_SETCURSEL, 0, 0);
+    // Entry 2 ("now") is never kept, so the box shows "never" or "at program start".
+    SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(startCheckChoice), 0);
     RECT client{};
     GetClientRect(box, &client);
     // The entries are long sentences: the open list is wider than the box.
@@ -185,6 +187,7 @@ void setDialogIcons(HWND dialog) {
 
 void initMainDialog(HWND dialog) {
     durationChoice = readIntSetting(kSettingsSection, kSettingTestTime, durationChoice);
+    initTestControl(dialog);
     parallelReadLabel = GetDlgItem(dialog, ids::kParallelReadLabel);
     parallelWriteLabel = GetDlgItem(dialog, ids::kParallelWriteLabel);
     randomSessionId = makeRandomSessionId();
@@ -202,28 +205,9 @@ void initMainDialog(HWND dialog) {
     updateClockLabel();
 }
 
-// Esc and the close box.
-void handleCloseRequest(HWND dialog) {
-    ++closePasses;
-    // The test buttons are enabled exactly while no test runs.
-    if (IsWindowEnabled(GetDlgItem(dialog, ids::kSequentialButton))) {
-        PostQuitMessage(kExitNormal);
-        return;
-    }
-    // NOT BUILT YET: with a test running, ask it to stop and wait for it, up to 100 passes
-    // of 20 ms while dispatching messages.
-}
-
 INT_PTR handleCommand(HWND dialog, int command) {
     setRedirection(false);
     switch (command) {
-    case ids::kCloseCommand:
-        handleCloseRequest(dialog);
-        return TRUE;
-    case ids::kExitCommand:
-        EndDialog(dialog, ids::kExitCommand);
-        PostQuitMessage(kExitNormal);
-        return TRUE;
     case ids::kLanguageCommand:
         showLanguageMenu(dialog, bottomToolbar, applyDialogTexts);
         return TRUE;
@@ -238,7 +222,10 @@ INT_PTR handleCommand(HWND dialog, int command) {
         scheduleScreenshot(dialog, command);
         return TRUE;
     default:
-        return openSystemTool(command) ? TRUE : FALSE;
+        if (openSystemTool(command)) {
+            return TRUE;
+        }
+        return handleDialogCommand(dialog, command) ? TRUE : FALSE;
     }
 }
 
@@ -294,6 +281,10 @@ WideString makeRandomSessionId() {
 }
 
 INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    INT_PTR result = 0;
+    if (handleRunMessage(dialog, message, wParam, lParam, result)) {
+        return result;
+    }
     switch (message) {
     case WM_INITDIALOG:
         initMainDialog(dialog);

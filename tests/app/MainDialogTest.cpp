@@ -418,28 +418,4 @@ TEST_F(MainDialog, ClockLabelShowsTheLocalDateAndTime) {
     EXPECT_TRUE(shown == before || shown == after) << "shown: " << shown.c_str() << " expected: " << after.c_str();
 }
 
-TEST_F(MainDialog, CloseRequestQuitsOnlyWhileNoTestRuns) {
-    HWND dialog = openDialog();
-    ASSERT_NE(dialog, nullptr);
-    MSG quit{};
-    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-
-    SendMessageW(dialog, WM_COMMAND, ids::kCloseCommand, 0);
-    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "Esc while idle ends the program";
-    EXPECT_EQ(quit.wParam, 0u);
-
-    // A test in progress keeps its buttons disabled: closing must not simply end the program.
-    EnableWindow(GetDlgItem(dialog, ids::kSequentialButton), FALSE);
-    int passes = closePasses;
-    SendMessageW(dialog, WM_COMMAND, ids::kCloseCommand, 0);
-    EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(closePasses, passes + 1);
-    EnableWindow(GetDlgItem(dialog, ids::kSequentialButton), TRUE);
-
-    SendMessageW(dialog, WM_COMMAND, ids::kExitCommand, 0);
-    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "Exit ends the program";
-    EXPECT_EQ(quit.wParam, 0u);
-}
-
 }  // namespace
