@@ -1,6 +1,10 @@
 #include "tests/e2e/Driver.h"
 
+#include <commctrl.h>
 #include <tlhelp32.h>
+#include <winternl.h>
+
+#include "base/DynamicCall.h"
 
 namespace e2e {
 
@@ -192,5 +196,127 @@ HWND control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 void pressButton(HWND dialog, int id) { SendMessageW(control(dialog, id), BM_CLICK, 0, 0); }
 
 void closeWindow(HWND window) { PostMessageW(window, WM_CLOSE, 0, 0); }
+
+namespace {
+
+// The classic layout of the system's handle table (information class 16).
+struct SystemHandleEntry {
+    USHORT processId;
+    USHORT creatorBackTraceIndex;
+    UCHAR objectType;
+    UCHAR flags;
+    USHORT handle;
+    void* object;
+    ACCESS_MASK grantedAccess;
+};
+constexpr ULONG kSystemHandleInformation = 16;
+constexpr NTSTATUS kStatusInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+
+// One cell of a process's GDI handle table; a free cell has type 0.
+struct GdiHandleCell {
+    UINT64 object;
+    ULONG owner;
+    UCHAR extendedType;
+    UCHAR generation;
+    UCHAR type;
+    UCHAR flags;
+    UINT64 userPointer;
+};
+constexpr size_t kGdiHandleCells = 0x10000;
+// Where the process environment block keeps the table's address (x64).
+constexpr size_t kPebGdiHandleTableOffset = 0xF8;
+
+}  // namespace
+
+int processHandleCount(DWORD processId) {
+    using QuerySystemFunction = NTSTATUS NTAPI(ULONG, PVOID, ULONG, PULONG);
+    auto query = systemFunction<QuerySystemFunction>(L"ntdll.dll", "NtQuerySystemInformation");
+    if (!query) {
+        return -1;
+    }
+    std::vector<unsigned char> buffer(1 << 20);
+    NTSTATUS status;
+    ULONG needed = 0;
+    while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
+           kStatusInfoLengthMismatch) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) {
+        return -1;
+    }
+    ULONG_PTR count = *reinterpret_cast<const ULONG_PTR*>(buffer.data());
+    const auto* entries = reinterpret_cast<const SystemHandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
+    int found = 0;
+    for (ULONG_PTR i = 0; i < count; ++i) {
+        found += entries[i].processId == static_cast<USHORT>(processId) ? 1 : 0;
+    }
+    return found;
+}
+
+int processGdiObjectCount(HANDLE process) {
+    using QueryProcessFunction = NTSTATUS NTAPI(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    auto query = systemFunction<QueryProcessFunction>(L"ntdll.dll", "NtQueryInformationProcess");
+    PROCESS_BASIC_INFORMATION basic{};
+    if (!query || query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0) {
+        return -1;
+    }
+    UINT64 table = 0;
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process, reinterpret_cast<const char*>(basic.PebBaseAddress) + kPebGdiHandleTableOffset, &table,
+                           sizeof(table), &read) ||
+        !table) {
+        return -1;
+    }
+    std::vector<GdiHandleCell> cells(kGdiHandleCells);
+    if (!ReadProcessMemory(process, reinterpret_cast<const void*>(table), cells.data(), cells.size() * sizeof(GdiHandleCell),
+                           &read)) {
+        return -1;
+    }
+    DWORD processId = GetProcessId(process);
+    int found = 0;
+    for (const GdiHandleCell& cell : cells) {
+        // Windows shares one table between processes and names the owner; Wine's is the process's own.
+        USHORT owner = static_cast<USHORT>(cell.owner & 0xFFFF);
+        found += cell.type != 0 && (owner == 0 || owner == static_cast<USHORT>(processId)) ? 1 : 0;
+    }
+    return found;
+}
+
+std::vector<ToolbarButton> toolbarButtons(HWND toolbar) {
+    std::vector<ToolbarButton> buttons;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(toolbar, &processId);
+    ScopedHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    if (!process) {
+        return buttons;
+    }
+    constexpr SIZE_T kLentBytes = 4096;
+    constexpr int kTextChars = (kLentBytes - sizeof(TBBUTTON)) / sizeof(wchar_t) - 1;
+    auto* lent = static_cast<char*>(VirtualAllocEx(process.get(), nullptr, kLentBytes, MEM_COMMIT, PAGE_READWRITE));
+    if (!lent) {
+        return buttons;
+    }
+    char* remoteText = lent + sizeof(TBBUTTON);
+    int count = static_cast<int>(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        TBBUTTON button{};
+        SIZE_T read = 0;
+        if (!SendMessageW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(lent)) ||
+            !ReadProcessMemory(process.get(), lent, &button, sizeof(button), &read)) {
+            break;
+        }
+        WideString text;
+        int length = static_cast<int>(SendMessageW(toolbar, TB_GETBUTTONTEXTW, static_cast<WPARAM>(button.idCommand), 0));
+        if (length > 0 && length <= kTextChars) {
+            SendMessageW(toolbar, TB_GETBUTTONTEXTW, static_cast<WPARAM>(button.idCommand),
+                         reinterpret_cast<LPARAM>(remoteText));
+            ReadProcessMemory(process.get(), remoteText, text.writableBuffer(length), length * sizeof(wchar_t), &read);
+            text.releaseBuffer(length);
+        }
+        buttons.push_back({button.idCommand, text});
+    }
+    VirtualFreeEx(process.get(), lent, 0, MEM_RELEASE);
+    return buttons;
+}
 
 }  // namespace e2e

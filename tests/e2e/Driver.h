@@ -38,6 +38,7 @@ public:
     bool attach(DWORD processId);
 
     DWORD processId() const { return processId_; }
+    HANDLE handle() const { return process_.get(); }
     bool running() const;
 
     // A top-level window of this process with this class and title (null: any), visible or not
@@ -65,5 +66,19 @@ HWND control(HWND dialog, int id);
 void pressButton(HWND dialog, int id);
 // Posts WM_CLOSE, as the caption's close button does.
 void closeWindow(HWND window);
+
+// Kernel handles the process holds now, from the system's handle table; -1 when it cannot be read.
+int processHandleCount(DWORD processId);
+// GDI objects the process holds now, from its GDI handle table; -1 when it cannot be read.
+// `process` needs query and read rights.
+int processGdiObjectCount(HANDLE process);
+
+// The buttons of a toolbar in any process: their commands and texts, read through memory lent by
+// that process.
+struct ToolbarButton {
+    int command;
+    WideString text;
+};
+std::vector<ToolbarButton> toolbarButtons(HWND toolbar);
 
 }  // namespace e2e
