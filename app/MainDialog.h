@@ -17,7 +17,8 @@ extern HWND parallelReadLabel;
 extern HWND parallelWriteLabel;
 // Selected entry of the duration box, kept in "test_time_id"; 1 until read.
 extern int durationChoice;
-// The last entry read from the start-check box (0 never, 1 at program start, 2 now).
+// The last entry read from the start-check box (0 never, 1 at program start, 2 now); at start
+// the stored "m_test_ram" when it is 0 or 1, else 0. The box opens on it.
 extern int startCheckChoice;
 // Passes of the close handling so far; never reset.
 extern int closePasses;

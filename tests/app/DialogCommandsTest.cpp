@@ -140,15 +140,6 @@ TEST_F(DialogCommands, StartCheckNowOpensTheErrorCheckAndKeepsTheEarlierChoice) 
     ASSERT_NE(check, nullptr);
     EXPECT_EQ(GetWindow(check, GW_OWNER), dialog);
 
-    // The hidden command 7 opens it the same way.
-    pumpUntil([] { return !errorCheckJob().checkRunning(); });
-    DestroyWindow(check);
-    ASSERT_EQ(errorCheckJob().window.load(), nullptr);
-    SendMessageW(dialog, WM_COMMAND, ids::kErrorCheckNowCommand, 0);
-    check = waitForErrorCheck();
-    ASSERT_NE(check, nullptr);
-    EXPECT_EQ(GetWindow(check, GW_OWNER), dialog);
-
     // Any pick in the duration box is kept at once.
     pick(dialog, ids::kDurationBox, 3);
     EXPECT_EQ(durationChoice, 3);

@@ -126,21 +126,24 @@ TEST(TestRuns, QuickBenchmarkFromStartToEnd) {
 
     std::vector<WideString> statuses;
     bool sawStop = false;
-    bool lockedWhileRunning = true;
+    bool lockChecked = false;
     bool sawBusyDots = false;
     bool ended = waitUntil(
         [&] {
-            WideString startText = text(dialog, kStartButton);
-            if (startText == L"Stop ") {
-                sawStop = true;
-                for (int id : kLockedControls) {
-                    lockedWhileRunning = lockedWhileRunning && !enabled(dialog, id);
-                }
-                lockedWhileRunning = lockedWhileRunning && enabled(dialog, kStartButton) && enabled(dialog, kStartCheckBox);
-            }
+            sawStop = sawStop || text(dialog, kStartButton) == L"Stop ";
             WideString status = text(dialog, kStatusLine);
             if (statuses.empty() || !(statuses.back() == status)) {
                 statuses.push_back(status);
+            }
+            // In the middle of a 2.4 s pass, far from the run's start and end.
+            if (!lockChecked && status == L"Sequential Read /// 1/4") {
+                lockChecked = true;
+                EXPECT_STREQ(text(dialog, kStartButton).c_str(), L"Stop ");
+                for (int id : kLockedControls) {
+                    EXPECT_FALSE(enabled(dialog, id)) << id;
+                }
+                EXPECT_TRUE(enabled(dialog, kStartButton));
+                EXPECT_TRUE(enabled(dialog, kStartCheckBox));
             }
             sawBusyDots = sawBusyDots || isBusyDots(text(dialog, kParallelReadLabel));
             return sawStop && idle(dialog);
@@ -150,8 +153,7 @@ TEST(TestRuns, QuickBenchmarkFromStartToEnd) {
     ASSERT_TRUE(ended) << "the run did not end within 4 minutes";
     std::printf("Quick run: %lu ms\n", elapsed);
 
-    EXPECT_TRUE(sawStop) << "Start reads \"Stop \" while the run is in progress";
-    EXPECT_TRUE(lockedWhileRunning) << "test buttons and duration box disabled, Start and start-check box usable";
+    EXPECT_TRUE(lockChecked) << "the first counted sequential pass was never seen";
     EXPECT_TRUE(inOrder(statuses, {L"Sequential Read /// 1/4", L"Sequential Read /// 4/4", L"Sequential Write 4/4",
                                    L"Random Read 4KB 4/4", L"Random Write 4KB 4/4", L"Random Read 1KB 4/4",
                                    L"Random Write 1KB 4/4", L"Random Read 64 x 10M", L"Random Write 64 x 10M",
@@ -234,7 +236,7 @@ TEST(TestRuns, StopEndsEachSingleTestAtOnceAndLeaksNothing) {
                 [&] { return text(dialog, kStatusLine).find(c.status) >= 0 && text(dialog, kStartButton) == L"Stop "; },
                 kWaitMs))
                 << narrow(text(dialog, kStatusLine));
-            Sleep(400);  // well inside the test
+            Sleep(300);  // well inside the test
             DWORD pressed = GetTickCount();
             e2e::pressButton(dialog, kStartButton);
             ASSERT_TRUE(waitUntil([&] { return idle(dialog); }, kWaitMs));

@@ -1,6 +1,5 @@
 // Whole runs with the real clocks against the stand-in dialog, started and stopped the way the
 // dialog does it: requestRun on the dialog's thread, the real worker, a second press as the Stop.
-#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -22,7 +21,6 @@ namespace {
 namespace ids = engine_ids;
 namespace cmd = run_commands;
 
-constexpr int kQuickEntry = 0;
 constexpr int kVeryLongEntry = 3;
 
 // Threads the start request creates; the parallel test's own threads pass straight through.
@@ -187,48 +185,6 @@ TEST_F(EngineRun, SecondPressOfStartStopsTheTestInProgressAndSkipsTheRest) {
     EXPECT_EQ(dialog->text(ids::kStatusLine), L"");
     EXPECT_EQ(dialog->runEndedCount(), 1);
     expectControlsOffThenOn();
-}
-
-// Each single-test button runs its own test and no other: a swapped command would fill the
-// wrong row.
-TEST_F(EngineRun, EachTestButtonRunsItsOwnTestOnly) {
-    // Passes just long enough for one speed sample each (more than 200 ms).
-    engineState.durationTable[kQuickEntry] = DurationRow{1, 250};
-    dialog->selectDuration(kQuickEntry);
-    engineState.runTestSize = 4 * kMiB;
-    engineState.accessCyclesPerChoice = 100;
-    struct Case {
-        int command;
-        std::vector<double BenchResults::*> filled;
-    };
-    const Case cases[] = {
-        {cmd::kSequential, {&BenchResults::seqRead, &BenchResults::seqWrite}},
-        {cmd::kRandom4k, {&BenchResults::rand4kRead, &BenchResults::rand4kWrite}},
-        {cmd::kRandom1k, {&BenchResults::rand1kRead, &BenchResults::rand1kWrite}},
-        {cmd::kParallel, {&BenchResults::par64Read, &BenchResults::par64Write}},
-        {cmd::kAccessTime, {&BenchResults::accessReadNs, &BenchResults::accessWriteNs}},
-    };
-    const std::vector<double BenchResults::*> allSlots = {
-        &BenchResults::seqRead,    &BenchResults::seqWrite,    &BenchResults::rand4kRead,   &BenchResults::rand4kWrite,
-        &BenchResults::rand1kRead, &BenchResults::rand1kWrite, &BenchResults::par64Read,    &BenchResults::par64Write,
-        &BenchResults::accessReadNs, &BenchResults::accessWriteNs};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.command);
-        benchResults = BenchResults{};
-        ASSERT_TRUE(pressAndServe(c.command));
-        for (double BenchResults::*slot : allSlots) {
-            bool own = std::find(c.filled.begin(), c.filled.end(), slot) != c.filled.end();
-            if (own) {
-                EXPECT_GT(benchResults.*slot, 0);
-            } else {
-                EXPECT_EQ(benchResults.*slot, 0);
-            }
-        }
-        EXPECT_EQ(engineState.loopCount, 1);
-        EXPECT_EQ(engineState.passDurationMs, 250);
-    }
-    EXPECT_EQ(dialog->runEndedCount(), 5);
-    EXPECT_EQ(dialog->runFinishedCount(), 5);
 }
 
 TEST_F(EngineRun, StartRequestTakesItsDurationRowAndSavesTheEntry) {
