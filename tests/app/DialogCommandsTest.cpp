@@ -163,7 +163,6 @@ TEST_F(DialogCommands, StoredStartCheckChoiceOpensTheBoxAndAOneOpensTheErrorChec
 TEST_F(DialogCommands, RunLocksTheTestControlsAndTheMenuAndGivesThemBack) {
     HWND dialog = openDialog();
     ASSERT_NE(dialog, nullptr);
-    ShowWindow(dialog, SW_SHOW);
     HMENU savedMenu = mainMenu;
     HMENU menu = CreatePopupMenu();
     for (int command : {ids::kRestartCommand, ids::kAutoUpdateCommand, ids::kExitCommand, ids::kUninstallCommand,
@@ -175,6 +174,7 @@ TEST_F(DialogCommands, RunLocksTheTestControlsAndTheMenuAndGivesThemBack) {
     const int locked[] = {ids::kSequentialButton, ids::k4kButton, ids::k1kButton, ids::kParallelButton,
                           ids::kAccessTimeButton, ids::kHiddenComboEx, ids::kDurationBox};
     SetFocus(GetDlgItem(dialog, ids::k4kButton));
+    ASSERT_EQ(GetFocus(), GetDlgItem(dialog, ids::k4kButton));
 
     setTestControlsEnabled(dialog, false);
     for (int id : locked) {
