@@ -16,6 +16,7 @@
 #include "lang/LanguageArchive.h"
 #include "lang/LanguageChoice.h"
 #include "settings/Settings.h"
+#include "ui/ScannerBar.h"
 
 namespace {
 
@@ -140,7 +141,7 @@ void setTestControlsEnabled(HWND dialog, bool enabled) {
         // The scanner's timer belongs to the dialog's thread; this may be the run's worker.
         PostMessageW(dialog, ids::kStartScannerMessage, 0, 0);
     } else {
-        // NOT BUILT YET: the scanner bar stops here (stopScanner, ui/ScannerBar.h).
+        stopScanner();
     }
     SetDlgItemTextW(dialog, ids::kStartButton, languageText(enabled ? kKeyStart : kKeyStop));
     setRunLockedItemsEnabled(mainMenu, enabled);
@@ -232,7 +233,7 @@ bool handleRunMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, I
         result = 1;
         return true;
     case ids::kStartScannerMessage:
-        // NOT BUILT YET: the scanner bar starts here (startScanner, ui/ScannerBar.h).
+        startScanner();
         result = 1;
         return true;
     case ids::kStartCheckAtStartMessage:

@@ -189,9 +189,10 @@ TEST_F(DialogCommands, RunLocksTheTestControlsAndTheMenuAndGivesThemBack) {
     }
     EXPECT_FALSE(greyed(ids::kHideSerialCommand));
 
-    MSG scanner{};
-    while (PeekMessageW(&scanner, dialog, ids::kStartScannerMessage, ids::kStartScannerMessage, PM_REMOVE)) {
-    }
+    // The bar's timer is gone (a second kill finds nothing).
+    EXPECT_EQ(scannerWindow, GetDlgItem(dialog, ids::kScannerBar));
+    EXPECT_FALSE(KillTimer(scannerWindow, kScannerTimer)) << "the scanner bar stands still during a run";
+
     setTestControlsEnabled(dialog, true);
     for (int id : locked) {
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, id))) << id;
@@ -200,8 +201,10 @@ TEST_F(DialogCommands, RunLocksTheTestControlsAndTheMenuAndGivesThemBack) {
     for (int command : {ids::kRestartCommand, ids::kAutoUpdateCommand, ids::kExitCommand, ids::kUninstallCommand}) {
         EXPECT_FALSE(greyed(command)) << command;
     }
-    EXPECT_TRUE(PeekMessageW(&scanner, dialog, ids::kStartScannerMessage, ids::kStartScannerMessage, PM_REMOVE))
-        << "the scanner's restart goes to the dialog's thread";
+    // The restart reaches the bar through the dialog's queue, as it must from the run's worker.
+    EXPECT_FALSE(KillTimer(scannerWindow, kScannerTimer));
+    pump();
+    EXPECT_TRUE(KillTimer(scannerWindow, kScannerTimer)) << "the scanner bar moves again";
 
     mainMenu = savedMenu;
     DestroyMenu(menu);
