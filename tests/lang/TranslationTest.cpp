@@ -137,7 +137,7 @@ TEST_F(Translation, SingleKeyFileReportsEveryOtherKeyAsMissing) {
     ASSERT_TRUE(writeBytes(file, "5=Init\r\n"));
     WideString report;
     ASSERT_TRUE(useTranslationFile(file.c_str(), report));
-    // One key of the 107 that English fills: 0.9 %, shown truncated.
+    // One key of the more than a hundred that English fills: under 1 %, shown truncated.
     std::wstring expected =
         L"0 %\n\nmiss:\n"
         L"0=https://www.brindlecrest.example/\n"
