@@ -76,12 +76,7 @@ void runSingleTest(Test test) {
     endRun();
 }
 
-// The previous worker may still be finishing (controls, clock) after its run ended.
-bool workerStillAlive() {
-    HANDLE thread = engineState.workerThread;
-    return thread && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT;
-}
-
+// Closing the handle of a worker that is still finishing (clock, toolbar) does not stop it.
 void closeWorkerHandle() {
     if (engineState.workerThread) {
         CloseHandle(engineState.workerThread);
@@ -100,13 +95,16 @@ void requestRun(HWND dialog, int commandId) {
     EngineState& e = engineState;
     Sleep(10);
     // A run counts as in progress from this request on, not only once the worker has reached
-    // beginRun(): a second press in between is a cancel, never a second worker.
-    if (e.busy.load(std::memory_order_relaxed) || e.running.load(std::memory_order_relaxed) || workerStillAlive()) {
+    // beginRun(), and until its worker has given the controls back: a press in between is a
+    // cancel, never a second worker, and no late re-enabling can unlock the next run's controls.
+    if (e.busy.load(std::memory_order_relaxed) || e.running.load(std::memory_order_relaxed) ||
+        e.controlsLocked.load(std::memory_order_relaxed)) {
         e.running.store(0, std::memory_order_relaxed);
         return;
     }
     closeWorkerHandle();
     e.running.store(1, std::memory_order_relaxed);
+    e.controlsLocked.store(1, std::memory_order_relaxed);
     e.engineWindow = dialog;
 
     LRESULT entry = SendDlgItemMessageW(dialog, engine_ids::kDurationList, CB_GETCURSEL, 0, 0);
@@ -129,6 +127,7 @@ void requestRun(HWND dialog, int commandId) {
         if (runDialogCalls.setControlsEnabled) {
             runDialogCalls.setControlsEnabled(dialog, true);
         }
+        e.controlsLocked.store(0, std::memory_order_relaxed);
     }
 }
 
@@ -169,6 +168,8 @@ DWORD WINAPI workerMain(LPVOID) {
     if (runDialogCalls.setControlsEnabled) {
         runDialogCalls.setControlsEnabled(dialog, true);
     }
+    // From here on a press starts the next run, even before this worker has returned.
+    e.controlsLocked.store(0, std::memory_order_relaxed);
     if (runDialogCalls.runFinished) {
         runDialogCalls.runFinished(dialog);
     }

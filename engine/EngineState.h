@@ -55,6 +55,7 @@ struct EngineState {
     std::atomic<int32_t> running{0};         // the run may continue
     std::atomic<int32_t> busy{0};            // between run begin and run end
     std::atomic<int32_t> passTimerAlive{0};  // the current timed pass has not yet elapsed
+    std::atomic<int32_t> controlsLocked{0};  // from a start request until its worker gave the controls back
     uint64_t testSize = 0;                   // bytes of test memory per pass
     int32_t blockSize = 0;                   // bytes of `patternBlock`
     int32_t blockCount = 0;                  // testSize / blockSize

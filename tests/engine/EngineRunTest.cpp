@@ -271,6 +271,45 @@ TEST_F(EngineRun, SecondPressBeforeTheWorkerBeginsCancelsInsteadOfStartingAnothe
     expectControlsOffThenOn();
 }
 
+// The last worker still draws the clock and the toolbar when the controls are back: a press then
+// starts the next run at once instead of being taken for a Stop.
+TEST_F(EngineRun, PressOnceTheControlsAreBackStartsTheNextRunAtOnce) {
+    engineState.durationTable[kVeryLongEntry] = DurationRow{1, 5};
+    HANDLE reached = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    int finished = 0;
+    dialog->onRunFinished = [&] {
+        if (++finished == 1) {
+            SetEvent(reached);
+            WaitForSingleObject(release, 30'000);
+        }
+    };
+    requestRun(dialog->window(), cmd::kAccessTime);
+    HANDLE first = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), engineState.workerThread, GetCurrentProcess(), &first, SYNCHRONIZE,
+                                FALSE, 0));
+    ASSERT_TRUE(dialog->serveUntilEnded(reached, 30'000));
+    ASSERT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the first worker is still there";
+
+    requestRun(dialog->window(), cmd::kAccessTime);
+    EXPECT_EQ(threadCreation.workerRequests, 2) << "the press was taken for a Stop";
+    HANDLE second = nullptr;
+    DuplicateHandle(GetCurrentProcess(), threadCreation.lastWorker, GetCurrentProcess(), &second, SYNCHRONIZE, FALSE, 0);
+    SetEvent(release);
+    EXPECT_TRUE(dialog->serveUntilEnded(first, 30'000));
+    if (second) {
+        EXPECT_TRUE(dialog->serveUntilEnded(second, 30'000));
+        CloseHandle(second);
+    }
+    EXPECT_EQ(dialog->runEndedCount(), 2);
+    std::vector<bool> expected = {false, true, false, true};
+    EXPECT_EQ(dialog->controlsEnabledCalls(), expected);
+    EXPECT_EQ(engineState.workerThread, nullptr);
+    CloseHandle(first);
+    CloseHandle(reached);
+    CloseHandle(release);
+}
+
 TEST_F(EngineRun, RunsLeaveNoHandleBehind) {
     // Short access-time runs: the sweeps stop once 5 ms of reads and of writes are summed.
     engineState.durationTable[kVeryLongEntry] = DurationRow{1, 5};

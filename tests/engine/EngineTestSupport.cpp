@@ -54,6 +54,7 @@ void EngineTest::SetUp() {
     e.running.store(0);
     e.busy.store(0);
     e.passTimerAlive.store(0);
+    e.controlsLocked.store(0);
     e.testSize = 0;
     e.blockSize = 0;
     e.blockCount = 0;

@@ -210,6 +210,9 @@ void StandInDialog::setControlsEnabled(HWND window, bool enabled) {
 void StandInDialog::runFinished(HWND window) {
     if (StandInDialog* self = dialogOf(window)) {
         ++self->runFinishedCount_;
+        if (self->onRunFinished) {
+            self->onRunFinished();
+        }
     }
 }
 

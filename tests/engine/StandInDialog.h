@@ -42,7 +42,8 @@ public:
     // work is done and every message it posted has been handled.
     void runOnWorker(const std::function<void()>& work);
     // Serves the window (and closes the thread's message boxes) until `thread` has ended and
-    // every message it posted has been handled. False when it runs past `timeoutMs`.
+    // every message it posted has been handled. False when it runs past `timeoutMs`. Any other
+    // waitable handle works too: then until it is signalled.
     bool serveUntilEnded(HANDLE thread, DWORD timeoutMs = 120'000);
 
     // The run's calls into the dialog, in order: false when the controls were disabled, true
@@ -51,6 +52,8 @@ public:
     // Threads that made those calls, in the same order.
     const std::vector<DWORD>& controlsEnabledThreads() const { return controlsEnabledThreads_; }
     int runFinishedCount() const { return runFinishedCount_; }
+    // Called on the run's worker at the end of each run, after the controls are back.
+    std::function<void()> onRunFinished;
     int workerEndedCount() const { return workerEndedCount_; }
     // Serves the window for a while.
     void pump(DWORD milliseconds);
