@@ -238,7 +238,7 @@ TEST(TestRuns, StopEndsEachSingleTestAtOnceAndLeaksNothing) {
                 [&] { return text(dialog, kStatusLine).find(c.status) >= 0 && text(dialog, kStartButton) == L"Stop "; },
                 kWaitMs))
                 << narrow(text(dialog, kStatusLine));
-            Sleep(300);  // well inside the test
+            Sleep(150);  // inside the test
             DWORD pressed = GetTickCount();
             e2e::pressButton(dialog, kStartButton);
             ASSERT_TRUE(waitUntil([&] { return idle(dialog); }, kWaitMs));
