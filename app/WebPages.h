@@ -4,9 +4,8 @@
 
 #include <windows.h>
 
+#include "app/MainMenu.h"  // kProductName
 #include "base/WideString.h"
-
-inline constexpr wchar_t kProductName[] = L"Brindlecrest";
 
 // The maker's sites, without a trailing "/".
 inline constexpr wchar_t kGermanSite[] = L"https://de.brindlecrest.example";
