@@ -72,7 +72,7 @@ void EngineTest::SetUp() {
     for (int entry = 0; entry < kDurationChoices; ++entry) {
         e.durationTable[entry] = kDurationTable[entry];
     }
-    e.testId = 0;
+    e.testId = 1;
     if (e.workerThread) {
         CloseHandle(e.workerThread);
         e.workerThread = nullptr;
