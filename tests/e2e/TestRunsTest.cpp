@@ -42,6 +42,20 @@ constexpr DWORD kWaitMs = 30'000;
 
 WideString text(HWND dialog, int id) { return ProgramCopy::controlText(dialog, id); }
 bool enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+// The bottom toolbar: of the dialog's toolbars (the command bar is one too), the one that holds
+// the thank-you button.
+HWND bottomToolbar(HWND dialog) {
+    for (HWND bar = FindWindowExW(dialog, nullptr, TOOLBARCLASSNAMEW, nullptr); bar;
+         bar = FindWindowExW(dialog, bar, TOOLBARCLASSNAMEW, nullptr)) {
+        for (const e2e::ToolbarButton& button : e2e::toolbarButtons(bar)) {
+            if (button.command == 1013) {
+                return bar;
+            }
+        }
+    }
+    return nullptr;
+}
+
 bool idle(HWND dialog) { return text(dialog, kStartButton) == L"Start " && enabled(dialog, kSequentialButton); }
 
 std::string narrow(const WideString& text) {
@@ -181,9 +195,17 @@ TEST(TestRuns, QuickBenchmarkFromStartToEnd) {
     for (int id : kLockedControls) {
         EXPECT_TRUE(enabled(dialog, id)) << id;
     }
+    // The clock and the comparison button follow the controls' return, from the run's worker.
+    HWND toolbar = bottomToolbar(dialog);
+    ASSERT_NE(toolbar, nullptr);
+    std::vector<e2e::ToolbarButton> buttons;
+    waitUntil(
+        [&] {
+            buttons = e2e::toolbarButtons(toolbar);
+            return buttons.size() == 3;
+        },
+        kWaitMs);
     EXPECT_FALSE(text(dialog, kClockLabel) == clockBefore) << "the clock shows the run's end";
-    HWND toolbar = FindWindowExW(dialog, nullptr, TOOLBARCLASSNAMEW, nullptr);
-    std::vector<e2e::ToolbarButton> buttons = e2e::toolbarButtons(toolbar);
     ASSERT_EQ(buttons.size(), 3u);
     EXPECT_EQ(buttons[0].command, 1013);
     EXPECT_STREQ(buttons[0].text.c_str(), L"  ");
