@@ -244,7 +244,7 @@ void applyDialogTexts(HWND dialog) {
     applyMenuTexts();
     applyFonts(dialog, language);
     applyTexts(dialog);
-    SetWindowTextW(dialog, dialogCaption(headerText(kHeaderProgramTitle), isVirtualMachine(), currentOsVersion()).c_str());
+    SetWindowTextW(dialog, dialogCaption(headerText(kHeaderProgramTitle), isVirtualMachine(), osVersionAtStart()).c_str());
     applyBottomToolbar(language);
     fillDurationBox(dialog);
     fillStartCheckBox(dialog);
