@@ -9,7 +9,6 @@ namespace {
 
 constexpr wchar_t kLauncherKey[] = L"Software\\Wine\\WineBrowser";
 constexpr wchar_t kBrowsersValue[] = L"Browsers";
-constexpr wchar_t kScriptName[] = L"record-browser.sh";
 
 // The launcher splits the list at commas and each entry like a command line.
 WideString quoted(const WideString& argument) { return L"\"" + argument + L"\""; }
@@ -72,7 +71,7 @@ WideString unixPathOf(const WideString& windowsPath) {
     return result;
 }
 
-bool BrowserRecorder::install(const WideString& logFile) {
+bool BrowserRecorder::install(const WideString& logFile, const wchar_t* scriptName) {
     uninstall();
     HANDLE log = CreateFileW(logFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0,
                              nullptr);
@@ -80,7 +79,7 @@ bool BrowserRecorder::install(const WideString& logFile) {
         return false;
     }
     CloseHandle(log);
-    WideString script = unixPathOf(besideThisExe(kScriptName));
+    WideString script = unixPathOf(besideThisExe(scriptName));
     WideString unixLog = unixPathOf(logFile);
     if (script.isEmpty() || unixLog.isEmpty()) {
         return false;

@@ -1,9 +1,9 @@
 #pragma once
 // A recording stand-in for the web browser, for tests under Wine. Web addresses (and local HTML
 // files) that a program opens with ShellExecute reach Wine's browser launcher, which runs the
-// browsers listed in the prefix's registry. install() lists tests/e2e/record-browser.sh there as
-// the only browser; every call then becomes one line of a log file the test chooses, and
-// uninstall() (or the destructor) puts the earlier list back.
+// browsers listed in the prefix's registry. install() lists tests/e2e/record-browser.sh (or
+// another script of the same form) there as the only browser; every call then becomes one line of
+// a log file the test chooses, and uninstall() (or the destructor) puts the earlier list back.
 //
 // The prefix is shared by the tests of one build, which ctest runs one after another.
 
@@ -22,9 +22,11 @@ public:
     BrowserRecorder& operator=(const BrowserRecorder&) = delete;
     ~BrowserRecorder() { uninstall(); }
 
-    // Records into `logFile` (a Windows path; the file is emptied first). False when this is not
-    // Wine, the script is not beside the test executable, or the registry refused.
-    bool install(const WideString& logFile);
+    // Records into `logFile` (a Windows path; the file is emptied first) through `script`, a shell
+    // script beside the test executable that takes the log file as its first argument and the
+    // browser's arguments after it. False when this is not Wine, the script is not there, or the
+    // registry refused.
+    bool install(const WideString& logFile, const wchar_t* script = L"record-browser.sh");
     void uninstall();
 
     // Each call so far, its arguments as the browser received them.
