@@ -63,8 +63,9 @@ endfunction()
 # A GoogleTest executable that runs on Windows (under Wine when cross-compiling).
 function(bc_add_windows_test name)
     cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
-    add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE gtest ${ARG_LIBS})
+    # Every test program first checks that its user locale is the one LC_ALL asks for.
+    add_executable(${name} ${ARG_SOURCES} ${BC_ROOT}/tests/locale/LocaleGuard.cpp)
+    target_link_libraries(${name} PRIVATE gtest ${ARG_LIBS} bc_locale_check)
     target_include_directories(${name} PRIVATE ${BC_ROOT})
     # Out-of-range container accesses abort in tests instead of reading garbage.
     target_compile_definitions(${name} PRIVATE _GLIBCXX_ASSERTIONS)
