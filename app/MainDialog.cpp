@@ -269,8 +269,10 @@ void updateClockLabel() {
     SetDlgItemTextW(mainDialog, ids::kClockLabel, (WideString(date) + L" " + time).c_str());
 }
 
-WideString makeRandomSessionId() {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+WideString makeRandomSessionId() { return makeRandomSessionId(static_cast<unsigned>(std::time(nullptr))); }
+
+WideString makeRandomSessionId(unsigned seed) {
+    std::srand(seed);
     WideString id;
     for (int i = 0; i < kSessionIdLetters; ++i) {
         int caseDraw = std::rand();

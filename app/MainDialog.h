@@ -38,3 +38,5 @@ void updateClockLabel();
 // 16 letters from the C library's generator, seeded with the current time: for each letter one
 // draw picks upper or lower case (even: upper), the next draw the letter.
 WideString makeRandomSessionId();
+// The same from a given seed.
+WideString makeRandomSessionId(unsigned seed);

@@ -418,4 +418,13 @@ TEST_F(MainDialog, ClockLabelShowsTheLocalDateAndTime) {
     EXPECT_TRUE(shown == before || shown == after) << "shown: " << shown.c_str() << " expected: " << after.c_str();
 }
 
+// Known answers, worked out apart from this program from the C runtime's documented generator
+// (x = x * 214013 + 2531011, each draw bits 16 to 30 of x): upper case where the first draw of a
+// letter's pair is even. Catches the case rule turned round, a draw skipped or the pair swapped.
+TEST(SessionId, LettersFollowTheSeededRuntimeGenerator) {
+    EXPECT_STREQ(makeRandomSessionId(1).c_str(), L"hGuEYnfxicsXGwFq");
+    EXPECT_STREQ(makeRandomSessionId(1'700'000'000).c_str(), L"NqohytJceUHFmuxS");
+    EXPECT_STREQ(makeRandomSessionId(4'000'000'000u).c_str(), L"rgALDpJmjdoCwpsV");
+}
+
 }  // namespace
