@@ -28,9 +28,9 @@ function(bc_add_host_test name)
     set_tests_properties(${name} PROPERTIES TIMEOUT 300)
 endfunction()
 
-# A libFuzzer target; ctest runs it briefly over its seed corpus.
+# A libFuzzer target; ctest runs it briefly over its corpus folders (new inputs go to the first).
 function(bc_add_fuzzer name)
-    cmake_parse_arguments(ARG "" "SECONDS;CORPUS" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "SECONDS" "SOURCES;LIBS;CORPUS" ${ARGN})
     if(NOT BC_FUZZ)
         return()
     endif()
