@@ -18,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <iterator>
 #include <vector>
 
@@ -345,9 +344,14 @@ TEST_F(MainDialog, FontsFollowTheLanguage) {
     LOGFONTW base{};
     ASSERT_NE(GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(base), &base), 0);
     const LONG h = base.lfHeight;
-    const LONG result = static_cast<LONG>(std::trunc(h * 1.55));
-    const LONG group = static_cast<LONG>(std::trunc(h * 1.27));
-    const LONG status = static_cast<LONG>(std::trunc(h * 1.1));
+    // Known heights for the stock GUI font of 96 dots per inch (-11): 1.55, 1.27 and 1.1 times it,
+    // cut toward zero (-17.05, -13.97 and -12.1), so rounding or flooring gives a different answer.
+    if (h != -11) {
+        GTEST_SKIP() << "the known heights are for a stock GUI font of height -11, this one is " << h;
+    }
+    const LONG result = -17;
+    const LONG group = -13;
+    const LONG status = -12;
 
     auto expectFont = [&](HWND control, LONG height, LONG weight, const char* what) {
         SCOPED_TRACE(what);

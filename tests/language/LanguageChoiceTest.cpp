@@ -75,8 +75,9 @@ TEST_F(LanguageChoice, UserLanguagePicksTheSection) {
 }
 
 TEST_F(LanguageChoice, StoredChoiceWinsOverTheUserLanguage) {
+    // Without a stored choice the user's language decides: the runs are English or German.
     chooseStartLanguage();
-    EXPECT_EQ(currentLanguage.load(), startLanguageFor(GetUserDefaultLangID()));
+    EXPECT_EQ(currentLanguage.load(), GetUserDefaultLangID() == 0x0407 ? kGerman : kEnglish);
 
     WritePrivateProfileStringW(L"Program", L"lng", L"7", settingsPath.c_str());
     chooseStartLanguage();
