@@ -28,12 +28,14 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
 base_locale=en_US.UTF-8
-# The locales the tests run in, and the caller's own when it asks for another one
-# (LC_ALL=fr_FR.UTF-8 scripts/run.sh).
-locales=("$base_locale" de_DE.UTF-8)
-if [ -n "${LC_ALL:-}" ] && [[ ! " ${locales[*]} " == *" $LC_ALL "* ]]; then
-    locales+=("$LC_ALL")
-fi
+# The locales the tests run in (every LC_ALL that a test of this build sets), and the caller's own
+# when it asks for another one (LC_ALL=fr_FR.UTF-8 scripts/run.sh).
+locales=("$base_locale")
+for locale in $(grep -rhos 'LC_ALL=[A-Za-z0-9_.@-]*' --include=CTestTestfile.cmake "$build" | cut -d= -f2) ${LC_ALL:-}; do
+    if [[ ! " ${locales[*]} " == *" $locale "* ]]; then
+        locales+=("$locale")
+    fi
+done
 
 locpath="$build/locales"
 

@@ -18,6 +18,7 @@ struct ExpectedLocale {
 constexpr ExpectedLocale kExpected[] = {
     {"en_US.UTF-8", 0x0409, L".", L","},
     {"de_DE.UTF-8", 0x0407, L",", L"."},
+    {"ja_JP.UTF-8", 0x0411, L".", L","},
 };
 
 WideString localeItem(LCTYPE item) {
