@@ -6,10 +6,10 @@
 #
 # One Wine session (prefix and wineserver) per locale. Wine takes the user locale from LC_ALL,
 # but the number format from HKCU\Control Panel\International, and every Wine process rewrites
-# that key at its start when its own locale differs. Services (rpcss when the first window
-# appears, winmgmt for WMI, ...) start on demand with the environment of the session's first
-# process; in a shared session an English service starting in the middle of a German test would
-# turn its decimal comma back into a point. So each locale gets its own session, started in that
+# that key at its start when its own locale differs. Services (such as rpcss, when the first
+# window appears) start on demand with the environment of the session's first process; in a
+# shared session an English service starting in the middle of a German test turned its decimal
+# comma back into a point. So each locale gets its own session, started in that
 # locale: English (United States) in BUILD/wineprefix, any other in BUILD/wineprefix-LOCALE
 # (build/mingw/wine-run picks the prefix from LC_ALL by the same rule).
 #
