@@ -6,9 +6,9 @@ usage: make_seeds.py ARCHIVE LZARI-FILE-TOOL SEED-FOLDER
   SEED-FOLDER      tests/fuzz/seeds
 
 decode/archive-NN: payloads as the archive holds them (decoded size, then our encoder's stream) of
-4 KiB pieces of the archive's text, one per script the translations use; the decoder harness
-accepts 4 KiB, so longer payloads would only carry bits it never reads.
-roundtrip/archive-NN: the same pieces as they are.
+1 KiB pieces of the archive's text, one per script the translations use: long enough for matches
+of every length, short enough that each run stays quick (the harness takes at most 4 KiB).
+roundtrip/archive-NN: 4 KiB pieces as they are.
 text/archive-head: byte-order mark, preamble, header, free texts, German and English, as packed.
 text/archive-scripts: three leading separators, then the Korean, Bulgarian, Arabic and
 Chinese sections, so that the grammar meets texts far from ASCII.
@@ -28,6 +28,7 @@ START_MARKER = b"\n<!- ------SDSGDGSDHREETETBCNMJUKR----------\n"
 END_MARKER = b"\n-------SDSGDGSDHREETETBCNMJUKR-------- -->\n"
 SEPARATOR = "##".encode("utf-16-le")
 PIECE = 4096
+DECODE_PIECE = 1024
 
 
 def archive_text(path):
@@ -75,7 +76,8 @@ def main(argv):
     pieces = [head[:PIECE]] + [named(n)[:PIECE] for n in ["Deutsch", "Russian", "Korean", "Arabic", "Chinese-Traditional"]]
     os.makedirs(os.path.join(seeds, "roundtrip"), exist_ok=True)
     for number, piece in enumerate(pieces):
-        payload = struct.pack("<I", len(piece)) + encoded(tool, piece)
+        small = piece[:DECODE_PIECE]
+        payload = struct.pack("<I", len(small)) + encoded(tool, small)
         open(os.path.join(seeds, "decode", "archive-%02d" % number), "wb").write(payload)
         open(os.path.join(seeds, "roundtrip", "archive-%02d" % number), "wb").write(piece)
     return 0
