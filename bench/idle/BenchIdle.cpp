@@ -159,7 +159,7 @@ double ownProcessorSeconds() {
 }
 
 // Reference windows: what a 50 Hz timer costs under this Wine before the bar draws anything.
-enum class Reference { timerOnly, timerAndEmptyPaint };
+enum class Reference { timerOnly, timerAndEmptyPaint, timerAndDirectDraw };
 Reference reference = Reference::timerOnly;
 
 LRESULT CALLBACK referenceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -167,6 +167,11 @@ LRESULT CALLBACK referenceProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_TIMER:
         if (reference == Reference::timerAndEmptyPaint) {
             InvalidateRect(window, nullptr, FALSE);
+        }
+        if (reference == Reference::timerAndDirectDraw) {
+            HDC dc = GetDC(window);
+            PatBlt(dc, 0, 0, 480, 40, BLACKNESS);
+            ReleaseDC(window, dc);
         }
         return 0;
     case WM_PAINT: {
@@ -211,6 +216,8 @@ void printReferences(DWORD seconds) {
     double timerOnly = measureOwnLoop(seconds);
     reference = Reference::timerAndEmptyPaint;
     double emptyPaint = measureOwnLoop(seconds);
+    reference = Reference::timerAndDirectDraw;
+    double directDraw = measureOwnLoop(seconds);
     KillTimer(window, 1);
     HWND bar = CreateWindowExW(0, kScannerClassName, L"", WS_CHILD | WS_VISIBLE, 8, 16, 468, 8, window, nullptr, instance, nullptr);
     attachScanner(bar);
@@ -218,8 +225,8 @@ void printReferences(DWORD seconds) {
     stopScanner();
     DestroyWindow(window);
     std::printf("reference, this process, %lu s each: idle window %.2f %%, 50 Hz timer %.2f %%, timer with an empty "
-                "repaint %.2f %%, the scanner bar's own code on a bare window %.2f %% of one core\n",
-                seconds, idle, timerOnly, emptyPaint, scanner);
+                "repaint %.2f %%, timer drawing through GetDC %.2f %%, the scanner bar's own code on a bare window %.2f %% of one core\n",
+                seconds, idle, timerOnly, emptyPaint, directDraw, scanner);
 }
 
 HWND waitForMainDialog(e2e::AppProcess& app) {
