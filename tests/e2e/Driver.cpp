@@ -319,4 +319,12 @@ std::vector<ToolbarButton> toolbarButtons(HWND toolbar) {
     return buttons;
 }
 
+std::string narrow(const WideString& text) {
+    std::string out;
+    for (int i = 0; i < text.length(); ++i) {
+        out += text[i] < 128 ? static_cast<char>(text[i]) : '?';
+    }
+    return out;
+}
+
 }  // namespace e2e

@@ -8,6 +8,7 @@
 #include "base/ScopedHandle.h"
 #include "base/WideString.h"
 
+#include <string>
 #include <vector>
 
 namespace e2e {
@@ -80,5 +81,8 @@ struct ToolbarButton {
     WideString text;
 };
 std::vector<ToolbarButton> toolbarButtons(HWND toolbar);
+
+// An ASCII view of a text for test messages: every other character reads '?'.
+std::string narrow(const WideString& text);
 
 }  // namespace e2e

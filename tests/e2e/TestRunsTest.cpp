@@ -58,13 +58,7 @@ HWND bottomToolbar(HWND dialog) {
 
 bool idle(HWND dialog) { return text(dialog, kStartButton) == L"Start " && enabled(dialog, kSequentialButton); }
 
-std::string narrow(const WideString& text) {
-    std::string out;
-    for (int i = 0; i < text.length(); ++i) {
-        out += text[i] < 128 ? static_cast<char>(text[i]) : '?';
-    }
-    return out;
-}
+using e2e::narrow;
 
 // The figure of a label as the program writes it in English: digits, a point, exactly
 // `decimals` digits, then `unit`. -1 when the text is not of that form.

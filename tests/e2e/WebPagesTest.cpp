@@ -26,13 +26,7 @@ constexpr int kInfoCommand = 32776;
 constexpr int kRestartCommand = 43114;
 constexpr DWORD kWaitMs = 30'000;
 
-std::string narrow(const WideString& text) {
-    std::string out;
-    for (int i = 0; i < text.length(); ++i) {
-        out += text[i] < 128 ? static_cast<char>(text[i]) : '?';
-    }
-    return out;
-}
+using e2e::narrow;
 
 // The launcher hands the address on with its spaces encoded.
 std::string asLaunched(const wchar_t* address) {

@@ -24,13 +24,7 @@ constexpr int kProgramLabel = 32804;
 constexpr DWORD kWaitMs = 60'000;  // Chromium starts slowly on a busy machine
 constexpr double kBytesPerGb = 1073741824.0;
 
-std::string narrow(const WideString& text) {
-    std::string out;
-    for (int i = 0; i < text.length(); ++i) {
-        out += text[i] < 128 ? static_cast<char>(text[i]) : '?';
-    }
-    return out;
-}
+using e2e::narrow;
 
 std::string readText(const WideString& path) {
     std::vector<uint8_t> bytes = readFileBytes(path.c_str());

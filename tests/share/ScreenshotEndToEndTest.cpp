@@ -21,13 +21,7 @@ constexpr int kFileNameCombo = 0x47c;  // explorer-style dialogs
 constexpr int kFileNameEdit = 0x480;   // older style
 constexpr DWORD kWaitMs = 30'000;
 
-std::string narrow(const WideString& text) {
-    std::string out;
-    for (int i = 0; i < text.length(); ++i) {
-        out += text[i] < 128 ? static_cast<char>(text[i]) : '?';
-    }
-    return out;
-}
+using e2e::narrow;
 
 bool exists(const WideString& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
