@@ -17,6 +17,8 @@
 #include "lang/LanguageChoice.h"
 #include "settings/Settings.h"
 #include "ui/ScannerBar.h"
+#include "update/AutoUpdate.h"
+#include "update/Uninstall.h"
 
 namespace {
 
@@ -213,6 +215,17 @@ bool handleDialogCommand(HWND dialog, int command) {
         return true;
     case ids::kRestartCommand:
         restartProgram(dialog);
+        return true;
+    // Both end the program like Exit once they have handed over to the new copy or the batch file.
+    case ids::kAutoUpdateCommand:
+        if (runSelfUpdate(dialog)) {
+            exitProgram(dialog);
+        }
+        return true;
+    case ids::kUninstallCommand:
+        if (runUninstall(dialog)) {
+            exitProgram(dialog);
+        }
         return true;
     default:
         return false;

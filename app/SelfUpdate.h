@@ -4,14 +4,11 @@
 // old program and starts it.
 
 #include "base/WideString.h"
-
-inline constexpr wchar_t kAutoUpdateMark[] = L"_autoupdate";
+#include "update/UpdateFiles.h"
 
 // True when this start has been handed to the installed copy and the process should end now.
-// Does nothing and returns false unless the executable's file name carries the mark, or when
-// the copy cannot be put in place or started (then this process simply runs on).
+// Returns false and does nothing else when the executable's file name carries no mark (the
+// installed program then removes an update that has just put itself in place) or when no
+// installed program lies beside the update. When the update cannot be put in place or started,
+// it says so and returns false: this process runs on and the installed program stays as it was.
 bool completeSelfUpdate(const WideString& commandLine);
-
-// The installed program's path for an update's path: the mark taken out of the file name
-// (any case); empty when the file name has no mark.
-WideString installedPathFor(const WideString& updatePath);

@@ -50,7 +50,7 @@ function(bc_add_fuzzer name)
     set_tests_properties(${name} PROPERTIES TIMEOUT 120)
 endfunction()
 
-foreach(folder lang share tools tests bench)
+foreach(folder lang share update tools tests bench)
     if(EXISTS ${BC_ROOT}/${folder}/CMakeLists.txt)
         add_subdirectory(${folder})
     endif()

@@ -77,7 +77,7 @@ function(bc_add_windows_test name)
 endfunction()
 
 # Module folders, in the order their libraries depend on each other.
-foreach(folder base lang tools settings engine sysinfo share ui res app tests bench)
+foreach(folder base lang tools settings engine sysinfo share ui update res app tests bench)
     if(EXISTS ${BC_ROOT}/${folder}/CMakeLists.txt)
         add_subdirectory(${folder})
     endif()

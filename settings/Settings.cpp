@@ -116,6 +116,17 @@ int readIntSetting(const wchar_t* section, const wchar_t* key, int current) {
     return parseDecimal(text);
 }
 
+WideString readTextSetting(const wchar_t* section, const wchar_t* key) {
+    if (settingsPath.isEmpty()) {
+        return WideString();
+    }
+    wchar_t text[1024]{};
+    DWORD length = GetPrivateProfileStringW(section, key, L"", text, 1024, settingsPath.c_str());
+    WideString value(text, static_cast<int>(length));
+    value.trim();
+    return value;
+}
+
 bool writeIntSetting(const wchar_t* section, const wchar_t* key, int value) {
     return writeTextSetting(section, key, WideString::format(L"%d", value).c_str());
 }

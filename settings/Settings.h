@@ -13,6 +13,8 @@ inline constexpr wchar_t kSettingStartCheck[] = L"m_test_ram";      // start-che
 inline constexpr wchar_t kSettingStartTime[] = L"Test";             // seconds since 1970 of this start
 inline constexpr wchar_t kSettingPortableMark[] = L"TestIni";       // "M", written by portable copies
 inline constexpr wchar_t kSettingRamCheckThorough[] = L"ram_check_thorough";  // 1: three-pass error check
+// Text, never written by the program: an administrator's address of the update descriptor.
+inline constexpr wchar_t kSettingUpdateAddress[] = L"update_url";
 
 inline constexpr wchar_t kSettingsFileName[] = L"Brindlecrest.ini";
 inline constexpr wchar_t kSettingsFolderName[] = L"Brindlecrest";
@@ -36,6 +38,8 @@ void loadSettings();
 // The stored integer, or `current` when the key is absent or empty. Text that does not start
 // with digits (after blanks and one sign) reads as 0.
 int readIntSetting(const wchar_t* section, const wchar_t* key, int current);
+// The stored text with blanks trimmed; empty when the key is absent.
+WideString readTextSetting(const wchar_t* section, const wchar_t* key);
 // Both return whether the file took the value; callers keep their in-memory value either way.
 bool writeIntSetting(const wchar_t* section, const wchar_t* key, int value);
 bool writeTextSetting(const wchar_t* section, const wchar_t* key, const wchar_t* text);
