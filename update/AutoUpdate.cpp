@@ -303,7 +303,7 @@ bool reportCheck(HWND dialog, const UpdateCheck& check, const WideString& addres
                     MB_OK | MB_ICONINFORMATION);
         return false;
     case CheckOutcome::refusedAddress:
-        showMessage(dialog, fillPlaceholders(text(update_keys::kInsecureAddress), {address}), MB_OK | MB_ICONWARNING);
+        showMessage(dialog, text(update_keys::kInsecureAddress) + L"\r\n" + address, MB_OK | MB_ICONWARNING);
         return false;
     case CheckOutcome::invalidDescriptor:
         showMessage(dialog, text(update_keys::kInvalidDescriptor), MB_OK | MB_ICONWARNING);
@@ -377,8 +377,7 @@ bool runSelfUpdate(HWND dialog) {
     }
     if (!download.besideProgram) {
         download.lock.reset();
-        showMessage(dialog, fillPlaceholders(text(update_keys::kSavedToTemporaryFolder), {download.path}),
-                    MB_OK | MB_ICONINFORMATION);
+        showMessage(dialog, text(update_keys::kSavedToTemporaryFolder) + L"\r\n" + download.path, MB_OK | MB_ICONINFORMATION);
         return false;
     }
     // Started while the lock still holds the file as it was checked.

@@ -41,9 +41,6 @@ constexpr char kRemovalScript[] =
     ":done\r\n"
     "del /f /q \"%~f0\"\r\n";
 
-// Held open, unshared, until the process ends; closing it is the script's signal.
-HANDLE removalLock = nullptr;
-
 WideString folderOf(const WideString& path) { return path.left(path.reverseFind(L'\\')); }
 
 WideString withTrailingBackslash(WideString path) {
@@ -123,8 +120,8 @@ bool startProgramRemoval(const WideString& programPath, const WideString& folder
         SetLastError(error);
         return false;
     }
-    ScopedHandle lock(CreateFileW(job.lockPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
-    if (!lock) {
+    job.lock.reset(CreateFileW(job.lockPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    if (!job.lock) {
         error = GetLastError();
         DeleteFileW(job.scriptPath.c_str());
         SetLastError(error);
@@ -141,7 +138,7 @@ bool startProgramRemoval(const WideString& programPath, const WideString& folder
     if (!CreateProcessW(shell.c_str(), line.writableBuffer(line.length()), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                         folder.c_str(), &startup, &info)) {
         error = GetLastError();
-        lock.reset();
+        job.lock.reset();
         DeleteFileW(job.lockPath.c_str());
         DeleteFileW(job.scriptPath.c_str());
         SetLastError(error);
@@ -149,10 +146,6 @@ bool startProgramRemoval(const WideString& programPath, const WideString& folder
     }
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    if (removalLock) {
-        CloseHandle(removalLock);  // an earlier job's script has nothing to wait for any more
-    }
-    removalLock = lock.release();
     return true;
 }
 
@@ -174,6 +167,8 @@ bool runUninstall(HWND dialog) {
                     caption.c_str(), MB_OK | MB_ICONWARNING);
         return false;
     }
+    // Never closed here: the system closes it when this process ends, which is the script's signal.
+    job.lock.release();
     removeSettingsFile(settingsPath, perUserSettingsFolder());
     ShellExecuteW(dialog, L"open", farewellPageAddress().c_str(), nullptr, nullptr, SW_SHOW);
     return true;

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "base/ScopedHandle.h"
 #include "base/WideString.h"
 
 // The farewell page below our site's home address (the German host while German is the language).
@@ -28,11 +29,13 @@ WideString perUserSettingsFolder();
 struct RemovalJob {
     WideString scriptPath;
     WideString lockPath;
+    // Open and unshared; the script goes ahead once it is closed. The program keeps it open until
+    // it ends, when the system closes it.
+    ScopedHandle lock;
 };
 
-// Writes the script and the lock into `folder` (named after this process), keeps the lock open
-// for the rest of this process's life and starts the script hidden. False, with nothing left
-// behind and the system's error kept, when any step fails.
+// Writes the script and the lock into `folder` (named after this process) and starts the script
+// hidden. False, with nothing left behind and the system's error kept, when any step fails.
 bool startProgramRemoval(const WideString& programPath, const WideString& folder, RemovalJob& job);
 
 // Command 43113, with the main dialog as owner of its messages. True when the user confirmed and
