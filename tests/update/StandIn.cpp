@@ -24,34 +24,46 @@ std::string narrow(const WideString& text) {
     return ascii;
 }
 
+// Where the local machine's root store keeps a certificate: a registry key named after its
+// SHA-1 thumbprint. Taken out there, since Wine's store functions leave it in the registry.
+WideString rootStoreKey(const std::vector<uint8_t>& der) {
+    BYTE thumbprint[20]{};
+    DWORD size = sizeof(thumbprint);
+    if (der.empty() || !CryptHashCertificate(0, CALG_SHA1, 0, der.data(), static_cast<DWORD>(der.size()), thumbprint, &size)) {
+        return WideString();
+    }
+    WideString key = L"Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\";
+    for (BYTE byte : thumbprint) {
+        key.appendFormat(L"%02X", byte);
+    }
+    return key;
+}
+
 enum class CertificateAction { add, remove, find };
 
 bool changeRootStore(CertificateAction action) {
     std::vector<uint8_t> der = readFile(environment(L"BC_STAND_IN_CERT"));
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT");
-    if (der.empty() || !store) {
+    WideString key = rootStoreKey(der);
+    if (key.isEmpty()) {
         return false;
     }
-    bool ok = false;
-    if (action == CertificateAction::add) {
-        ok = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
-                                              CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != FALSE;
-    } else {
-        PCCERT_CONTEXT wanted = CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
-        PCCERT_CONTEXT found =
-            wanted ? CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, wanted, nullptr) : nullptr;
-        if (action == CertificateAction::find) {
-            ok = found != nullptr;
-            if (found) {
-                CertFreeCertificateContext(found);
-            }
-        } else {
-            ok = found && CertDeleteCertificateFromStore(found);  // frees the context it is given
+    if (action == CertificateAction::find) {
+        HKEY opened = nullptr;
+        bool found = RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS;
+        if (found) {
+            RegCloseKey(opened);
         }
-        if (wanted) {
-            CertFreeCertificateContext(wanted);
-        }
+        return found;
     }
+    if (action == CertificateAction::remove) {
+        return RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str()) == ERROR_SUCCESS;
+    }
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT");
+    if (!store) {
+        return false;
+    }
+    bool ok = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
+                                               CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != FALSE;
     CertCloseStore(store, 0);
     return ok;
 }
@@ -92,8 +104,10 @@ bool writeSiteFile(const wchar_t* name, const std::string& text) {
     return writeSiteFile(name, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
-std::vector<std::string> requests() {
-    std::vector<uint8_t> log = readFile(environment(L"BC_STAND_IN_LOG"));
+namespace {
+
+std::vector<std::string> linesOf(const WideString& path) {
+    std::vector<uint8_t> log = readFile(path);
     std::vector<std::string> lines;
     std::string line;
     for (uint8_t byte : log) {
@@ -105,6 +119,30 @@ std::vector<std::string> requests() {
         }
     }
     return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> requests() { return linesOf(environment(L"BC_STAND_IN_LOG")); }
+
+std::vector<std::string> browserLog() { return linesOf(environment(L"BC_BROWSER_LOG_WINDOWS")); }
+
+bool useBrowserRecorder(bool use) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineBrowser", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    LSTATUS status;
+    if (use) {
+        WideString recorder = environment(L"BC_BROWSER_RECORDER");
+        status = RegSetValueExW(key, L"Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(recorder.c_str()),
+                                static_cast<DWORD>((recorder.length() + 1) * sizeof(wchar_t)));
+    } else {
+        status = RegDeleteValueW(key, L"Browsers");
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
 }
 
 std::string sha256Base64(const std::vector<uint8_t>& bytes) {

@@ -40,6 +40,11 @@ bool trustCertificate(bool again = false);
 bool distrustCertificate();
 bool certificateTrusted();
 
+// Registers record-browser.sh as Wine's browser (or takes it out again), and the addresses it
+// has been asked to open so far.
+bool useBrowserRecorder(bool use);
+std::vector<std::string> browserLog();
+
 std::vector<uint8_t> readFile(const WideString& path);
 bool writeFile(const WideString& path, const std::vector<uint8_t>& bytes);
 bool exists(const WideString& path);

@@ -383,7 +383,7 @@ TEST_F(Download, AnUpdateFileInUseEndsInAClearFailure) {
     EXPECT_EQ(stand_in::readFile(busy), (std::vector<uint8_t>{'b', 'u', 's', 'y'}));
 }
 
-TEST(Uninstall, TheSettingsFileGoesAndOnlyAnEmptyPerUserFolderWithIt) {
+TEST(UninstallParts, TheSettingsFileGoesAndOnlyAnEmptyPerUserFolderWithIt) {
     WideString root = e2e::makeTempFolder(L"bc_settings");
     WideString perUser = root + L"\\Brindlecrest";
     ASSERT_TRUE(CreateDirectoryW(perUser.c_str(), nullptr));
@@ -413,7 +413,7 @@ TEST(Uninstall, TheSettingsFileGoesAndOnlyAnEmptyPerUserFolderWithIt) {
 
 // The script under Wine's cmd.exe: it must wait while the lock is held, then remove the program
 // file (a name with a blank and a non-ASCII letter) and itself, and nothing else.
-TEST(Uninstall, TheScriptWaitsForTheLockThenRemovesTheProgramAndItself) {
+TEST(UninstallParts, TheScriptWaitsForTheLockThenRemovesTheProgramAndItself) {
     WideString folder = e2e::makeTempFolder(L"bc_removal");
     WideString programFolder = folder + L"\\Program Files \u00e4";
     ASSERT_TRUE(CreateDirectoryW(programFolder.c_str(), nullptr));

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a test program with the update site's stand-in server beside it: a certificate for
-# 127.0.0.1 made here with openssl, stand_in_server.py on two ports of 127.0.0.1, and a port on
-# which nothing listens. The test program learns them from the environment (BC_STAND_IN_*), adds
+# 127.0.0.1 made here with openssl, stand_in_server.py on two ports of 127.0.0.1, a port on which
+# nothing listens, and a log for the browser recorder. The test program learns them from the environment (BC_STAND_IN_*), adds
 # the certificate to its Wine prefix's root store itself and removes it again.
 #   with-stand-in-server.sh PROGRAM [ARGUMENTS...]   (PROGRAM: the Wine runner and the test exe)
 set -uo pipefail
@@ -51,4 +51,8 @@ export BC_STAND_IN_HTTPS_PORT=$https_port BC_STAND_IN_HTTP_PORT=$http_port BC_ST
 export BC_STAND_IN_SITE=$(windows_path "$work/site")
 export BC_STAND_IN_LOG=$(windows_path "$work/requests.log")
 export BC_STAND_IN_CERT=$(windows_path "$work/cert.der")
+# Web pages the program opens go to a recorder (the tests register it as Wine's browser).
+: >"$work/browser.log"
+export BC_BROWSER_LOG="$work/browser.log" BC_BROWSER_RECORDER="$here/record-browser.sh"
+export BC_BROWSER_LOG_WINDOWS=$(windows_path "$work/browser.log")
 "$@"
