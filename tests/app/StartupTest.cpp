@@ -198,8 +198,44 @@ TEST_F(SelfUpdate, UpdateEndsTheRunningCopyReplacesItAndStartsIt) {
     ASSERT_NE(started.processId(), 0u) << "the installed copy runs";
     HWND dialog = waitForMainDialog(started);
     ASSERT_NE(dialog, nullptr);
+    // The installed copy removes the update, which is a copy of itself, once the update has ended.
+    DWORD start = GetTickCount();
+    while (GetFileAttributesW(update.c_str()) != INVALID_FILE_ATTRIBUTES && GetTickCount() - start < kTimeoutMs) {
+        Sleep(100);
+    }
+    EXPECT_EQ(GetFileAttributesW(update.c_str()), INVALID_FILE_ATTRIBUTES) << "the update is left behind";
+    EXPECT_EQ(GetFileAttributesW((installed + L".new").c_str()), INVALID_FILE_ATTRIBUTES);
     e2e::closeWindow(dialog);
     ASSERT_TRUE(started.waitForExit(kTimeoutMs, &code));
+    EXPECT_EQ(code, 0u);
+}
+
+// A program file that stays in use cannot be replaced: the update says so and runs on, and the
+// installed program is left exactly as it was, with no half-made copy beside it.
+TEST_F(SelfUpdate, AProgramThatCannotBeReplacedStaysAsItWas) {
+    std::vector<uint8_t> newProgram = readFile(e2e::besideThisExe(L"Brindlecrest.exe"));
+    std::vector<uint8_t> oldProgram(newProgram.begin(), newProgram.begin() + 4096);
+    WideString installed = path(L"Brindlecrest.exe");
+    ASSERT_TRUE(writeFile(installed, oldProgram));
+    WideString update = path(L"Brindlecrest_autoupdate.exe");
+    ASSERT_TRUE(writeFile(update, newProgram));
+    HANDLE holder = CreateFileW(installed.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+
+    e2e::AppProcess updater;
+    ASSERT_TRUE(updater.start(update));
+    HWND box = updater.waitForWindow(L"#32770", L"Auto-Update", kTimeoutMs);
+    CloseHandle(holder);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(e2e::windowText(GetDlgItem(box, 0xFFFF)).find(L"The new version could not take the program's place."), 0);
+    EXPECT_EQ(readFile(installed), oldProgram);
+    EXPECT_EQ(GetFileAttributesW((installed + L".new").c_str()), INVALID_FILE_ATTRIBUTES);
+    e2e::pressButton(box, IDOK);
+    HWND dialog = waitForMainDialog(updater);
+    ASSERT_NE(dialog, nullptr) << "the update runs on";
+    e2e::closeWindow(dialog);
+    DWORD code = 1;
+    ASSERT_TRUE(updater.waitForExit(kTimeoutMs, &code));
     EXPECT_EQ(code, 0u);
 }
 
