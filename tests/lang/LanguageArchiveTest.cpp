@@ -90,7 +90,7 @@ TEST(LanguageArchive, BuiltExeYieldsFifteenLanguagesAndTheUnnamedLastSection) {
     EXPECT_STREQ(archiveTables.languageNames[1], L"English\tEnglisch");
     EXPECT_EQ(archiveTables.languageNames[15], nullptr);
 
-    // German lacks only key 202 of the English texts: 104 of 105 filled keys, truncated.
+    // German lacks 2 of the 122 filled English keys (202 among them): 120 of 122, truncated.
     EXPECT_EQ(archiveTables.completeness[0], 98);
     for (int i = 1; i < 15; ++i) {
         EXPECT_EQ(archiveTables.completeness[i], 100) << i;
@@ -115,10 +115,12 @@ TEST(LanguageArchive, BuiltExeCarriesTheEnglishTextsAndTheHeaderAsWritten) {
         filled += entry && *entry ? 1 : 0;
     }
     // The 86 keys of the English texts as first written, key 150 (unreadable translation file),
-    // the error check's 110 to 129, and key 160 (a test run that cannot be started).
-    EXPECT_EQ(filled, 108);
+    // the error check's 110 to 129, self-update's and uninstall's 130 to 143, and key 160 (a test
+    // run that cannot be started).
+    EXPECT_EQ(filled, 122);
     EXPECT_EQ(text(english[110]), L"&Details");
     EXPECT_EQ(text(english[129]), L"Changes");
+    EXPECT_EQ(text(english[143]), L"The uninstall could not be prepared. Nothing has been removed.");
     EXPECT_EQ(text(english[160]), L"The test could not be started.");
     EXPECT_EQ(archiveTables.languageTables[0][202], nullptr) << "German leaves out Auto-Update";
 
