@@ -343,6 +343,25 @@ TEST_F(Download, AVerifiedFileGetsItsNameAndStaysLockedUntilStarted) {
     EXPECT_EQ(stand_in::readFile(installed_), (std::vector<uint8_t>{'o', 'l', 'd'}));
 }
 
+// Wine shows Linux's /sys as Z:\sys, where not even root may create files: a program folder
+// that cannot be written.
+TEST_F(Download, WhereTheProgramsFolderIsReadOnlyTheTemporaryFolderTakesTheUpdate) {
+    const wchar_t* readOnlyProgram = L"Z:\\sys\\Brindlecrest.exe";
+    if (GetFileAttributesW(L"Z:\\sys") == INVALID_FILE_ATTRIBUTES) {
+        GTEST_SKIP() << "no read-only folder to try";
+    }
+    DownloadedUpdate download = downloadUpdate(
+        descriptorFor(L"/site/new.exe", program_.size(), stand_in::sha256Base64(program_)), readOnlyProgram, nullptr);
+    ASSERT_EQ(download.outcome, DownloadOutcome::verified);
+    EXPECT_FALSE(download.besideProgram);
+    wchar_t temp[MAX_PATH + 1]{};
+    GetTempPathW(MAX_PATH + 1, temp);
+    EXPECT_EQ(download.path, WideString(temp) + L"Brindlecrest_autoupdate.exe");
+    download.lock.reset();
+    EXPECT_TRUE(stand_in::readFile(download.path) == program_);
+    DeleteFileW(download.path.c_str());
+}
+
 TEST_F(Download, AnythingThatDoesNotVerifyIsDeleted) {
     std::vector<uint8_t> tampered = program_;
     tampered[12345] ^= 0x20;
