@@ -154,9 +154,13 @@ TEST_F(AutoUpdate, AVerifiedNewerVersionTakesTheProgramsPlaceAndRuns) {
     HWND question = waitForMessageBox(app, L"Auto-Update");
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(messageText(question), L"Version 99.0 is available; you are using version 1.33. Download and install it now?");
+    size_t before = stand_in::requests().size();
     e2e::pressButton(question, IDYES);
     DWORD code = 1;
     ASSERT_TRUE(app.waitForExit(kTimeoutMs, &code)) << "the program ends once the update runs";
+    std::vector<std::string> fetched = stand_in::requests();
+    ASSERT_EQ(fetched.size(), before + 1);
+    EXPECT_EQ(fetched.back(), "/site/new.exe");
     // It ends by itself (0), unless the update's quit request comes first (17767).
     EXPECT_TRUE(code == 0u || code == 17767u) << code;
 
