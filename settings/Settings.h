@@ -19,7 +19,8 @@ inline constexpr wchar_t kSettingUpdateAddress[] = L"update_url";
 inline constexpr wchar_t kSettingsFileName[] = L"Brindlecrest.ini";
 inline constexpr wchar_t kSettingsFolderName[] = L"Brindlecrest";
 
-// Full path of the INI file; empty until locateSettingsFile has run.
+// Full path of the INI file; empty until locateSettingsFile has run, and again once Uninstall has
+// removed the file (writes are then refused).
 extern WideString settingsPath;
 // 1 when the executable's name marks a portable copy ("_p" past its first character).
 extern int portableCopy;

@@ -170,6 +170,9 @@ bool runUninstall(HWND dialog) {
     // Never closed here: the system closes it when this process ends, which is the script's signal.
     job.lock.release();
     removeSettingsFile(settingsPath, perUserSettingsFolder());
+    // The dialog still writes as the program ends (the duration box writes its choice on every
+    // notification, losing the focus among them); with no path left, nothing brings the file back.
+    settingsPath = WideString();
     ShellExecuteW(dialog, L"open", farewellPageAddress().c_str(), nullptr, nullptr, SW_SHOW);
     return true;
 }

@@ -39,5 +39,5 @@ struct RemovalJob {
 bool startProgramRemoval(const WideString& programPath, const WideString& folder, RemovalJob& job);
 
 // Command 43113, with the main dialog as owner of its messages. True when the user confirmed and
-// the program should end now.
+// the program should end now; settingsPath is then empty, so no setting is written any more.
 bool runUninstall(HWND dialog);

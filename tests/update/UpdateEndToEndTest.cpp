@@ -17,6 +17,7 @@ namespace {
 constexpr DWORD kTimeoutMs = 30000;
 constexpr int kAutoUpdateCommand = 43112;
 constexpr int kUninstallCommand = 43113;
+constexpr int kDurationBox = 1033;
 constexpr int kMessageTextId = 0xFFFF;  // the static text of a message box
 
 HWND waitForMainDialog(const e2e::AppProcess& app) {
@@ -246,6 +247,9 @@ protected:
         ASSERT_TRUE(app.start(installed_));
         dialog_ = waitForMainDialog(app);
         ASSERT_NE(dialog_, nullptr);
+        // The duration box holds the focus, so it notifies the dialog, which writes its setting,
+        // when the focus leaves it as the program ends.
+        SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, kDurationBox)), TRUE);
         PostMessageW(dialog_, WM_COMMAND, kUninstallCommand, 0);
         HWND question = waitForMessageBox(app, caption);
         ASSERT_NE(question, nullptr);
