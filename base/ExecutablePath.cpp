@@ -17,3 +17,22 @@ WideString executablePath() {
     }
     return WideString();
 }
+
+bool startProgram(const WideString& path, const WideString& arguments) {
+    WideString line = L"\"" + path + L"\"";
+    if (!arguments.isEmpty()) {
+        line += L" ";
+        line += arguments;
+    }
+    WideString folder = path.left(path.reverseFind(L'\\'));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(path.c_str(), line.writableBuffer(line.length()), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.isEmpty() ? nullptr : folder.c_str(), &startup, &info)) {
+        return false;
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return true;
+}

@@ -279,21 +279,6 @@ WideString fetchFailureText(int key, const FetchResult& fetch) {
     return fetch.systemError ? withSystemError(message, fetch.systemError) : message;
 }
 
-bool startUpdate(const WideString& path) {
-    WideString line = L"\"" + path + L"\"";
-    WideString folder = path.left(path.reverseFind(L'\\'));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(path.c_str(), line.writableBuffer(line.length()), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.isEmpty() ? nullptr : folder.c_str(), &startup, &info)) {
-        return false;
-    }
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return true;
-}
-
 // Tells the user what became of the check; true only when a newer version is there.
 bool reportCheck(HWND dialog, const UpdateCheck& check, const WideString& address, const update::ProgramVersion& running) {
     switch (check.outcome) {
@@ -382,7 +367,7 @@ bool runSelfUpdate(HWND dialog) {
         return false;
     }
     // Started while the lock still holds the file as it was checked.
-    bool started = startUpdate(download.path);
+    bool started = startProgram(download.path);
     DWORD startError = GetLastError();
     if (!started) {
         deleteThrough(download.lock, download.path);
