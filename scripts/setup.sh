@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
     googletest
-    wine wine64 fonts-wine locales xvfb xauth x11-utils imagemagick
+    wine wine64 fonts-wine fonts-wqy-microhei locales xvfb xauth x11-utils imagemagick
     chromium python3 openssl
 )
 

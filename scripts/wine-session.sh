@@ -94,6 +94,33 @@ create_base_prefix() {
     touch "$prefix/.brindlecrest-ready"
 }
 
+# Wine's own Tahoma and MS Sans Serif (Debian's fonts-wine) lie where this Wine build does not
+# look for them, and without them it draws every dialog in a wider font. In the prefix's fonts
+# folder, as on Windows, every Wine process finds them; an older prefix gets them here too.
+install_fonts() {
+    local prefix=$1 wine_fonts=/usr/share/wine/fonts
+    if [ -f "$wine_fonts/tahoma.ttf" ]; then
+        mkdir -p "$prefix/drive_c/windows/Fonts"
+        cp -n "$wine_fonts"/*.ttf "$wine_fonts"/*.fon "$prefix/drive_c/windows/Fonts/"
+    fi
+}
+
+# Windows draws Chinese and Korean text in Tahoma through font links to its own CJK fonts, which
+# a Wine prefix lacks; link Debian's WenQuanYi instead, so those languages show their letters and
+# measure as wide as they are. Wine keys the bold face's links by its full name.
+link_cjk_font() {
+    local locale=$1 prefix key face cjk_font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
+    prefix=$(prefix_of "$locale")
+    if [ -f "$cjk_font" ] && [ ! -f "$prefix/.brindlecrest-cjk-linked" ]; then
+        key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+        for face in "Tahoma" "Tahoma Bold" "Microsoft Sans Serif"; do
+            in_session "$locale" wine reg add "$key" /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f \
+                >/dev/null 2>&1
+        done
+        touch "$prefix/.brindlecrest-cjk-linked"
+    fi
+}
+
 # Starts the persistent server of locale $1's session, warms Wine's services and proves the
 # separators before any test relies on them (the check is skipped until it is built). The check's
 # output goes to a file, never a pipe: the desktop it starts would hold a pipe open.
@@ -103,6 +130,7 @@ warm_session() {
     # Persistent server: each test process then starts in a fraction of a second.
     (in_session "$locale" setsid wineserver -p >/dev/null 2>&1 &)
     in_session "$locale" wine cmd /c exit >/dev/null 2>&1 || true
+    link_cjk_font "$locale"
     if [ -f "$check" ] && ! in_session "$locale" wine "$check" >"$log" 2>&1; then
         echo "wine-session: the Wine session for LC_ALL=$locale failed its locale check:" >&2
         tr -d '\r' <"$log" >&2
@@ -130,6 +158,7 @@ start)
             rm -rf "$prefix"
             cp -a "$(prefix_of "$base_locale")" "$prefix"
         fi
+        install_fonts "$prefix"
     done
     # The sessions warm up side by side.
     pids=()
