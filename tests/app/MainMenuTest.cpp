@@ -280,7 +280,7 @@ TEST_F(MainMenu, LanguageSwitchKeepsTheCheckMarkAndRewritesTheRightHandButtons) 
     EXPECT_STREQ(itemText(GetSubMenu(mainMenu, 0), 3).c_str(), L"Seriennummer nicht anzeigen");
     auto german = rightButtons();
     ASSERT_EQ(german.size(), 3u) << "still three buttons at the right end";
-    EXPECT_EQ(german[0], std::make_pair(5, WideString(L"&Beenden")));
+    EXPECT_EQ(german[0], std::make_pair(5, WideString(L"B&eenden")));
     EXPECT_EQ(german[1], std::make_pair(1, WideString(L"In den &Tray")));
     EXPECT_EQ(german[2], std::make_pair(43111, WideString(L"Spenden")));
 
