@@ -1,6 +1,6 @@
 // A developer's aid for reviewing translations: shows the real main dialog of this process in every
 // shipped language and saves what a user sees as BMP files into the folder given as the argument:
-// the dialog, its two menus opened, the language menu, and the RAM error-check window after a check
+// the dialog, its two boxes with their longest entries, its two menus opened, the language menu, and the RAM error-check window after a check
 // over a few megabytes of ordinary memory (never the machine's free memory).
 //   lookShots OUTPUT-FOLDER
 #include "app/MainDialog.h"
@@ -161,6 +161,27 @@ void shootErrorCheck(const WideString& name) {
     pumpFor(100);
 }
 
+// The longest duration entry in the closed box, and the start-check box's list opened.
+void shootBoxes(const WideString& name) {
+    HWND duration = GetDlgItem(mainDialog, 1033);
+    HWND startCheck = GetDlgItem(mainDialog, 1036);
+    const LRESULT durationEntry = SendMessageW(duration, CB_GETCURSEL, 0, 0);
+    SendMessageW(duration, CB_SETCURSEL, 3, 0);
+    SendMessageW(startCheck, CB_SHOWDROPDOWN, TRUE, 0);
+    pumpFor(kShownDelayMs);
+    RECT all = windowRect(mainDialog);
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetComboBoxInfo(startCheck, &info) && info.hwndList) {
+        RECT list = windowRect(info.hwndList);
+        UnionRect(&all, &all, &list);
+    }
+    save(all, name);
+    SendMessageW(startCheck, CB_SHOWDROPDOWN, FALSE, 0);
+    SendMessageW(duration, CB_SETCURSEL, static_cast<WPARAM>(durationEntry), 0);
+    pumpFor(100);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -199,6 +220,7 @@ int wmain(int argc, wchar_t** argv) {
         pumpFor(kShownDelayMs);
         const WideString prefix = WideString::format(L"%02d-", language);
         save(windowRect(dialog), prefix + L"main");
+        shootBoxes(prefix + L"boxes");
         shootMenu(0, prefix + L"menu-program");
         shootMenu(1, prefix + L"menu-system");
         shootLanguageMenu(prefix + L"menu-language");
