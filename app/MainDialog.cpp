@@ -7,6 +7,7 @@
 #include "app/DialogFonts.h"
 #include "app/DialogIds.h"
 #include "app/MainMenu.h"
+#include "app/StartupTimeline.h"
 #include "app/Startup.h"
 #include "app/SystemTools.h"
 #include "app/SystemVersion.h"
@@ -186,6 +187,7 @@ void setDialogIcons(HWND dialog) {
 }
 
 void initMainDialog(HWND dialog) {
+    markStartup(StartupStep::dialogEntered);
     durationChoice = readIntSetting(kSettingsSection, kSettingTestTime, durationChoice);
     initTestControl(dialog);
     parallelReadLabel = GetDlgItem(dialog, ids::kParallelReadLabel);
@@ -196,13 +198,19 @@ void initMainDialog(HWND dialog) {
     runsUnderWow64 = wow64;
     mainDialog = dialog;
     enableDialogTexture(dialog);
+    markStartup(StartupStep::dialogTexture);
     createMainCommandBar(dialog);
+    markStartup(StartupStep::commandBar);
     setDialogIcons(dialog);
+    markStartup(StartupStep::dialogIcons);
     enterDialogApartment();
+    markStartup(StartupStep::comApartment);
     SetTimer(dialog, ids::kInfoBoxTimer, ids::kInfoBoxTimerDelayMs, nullptr);
     bottomToolbar = createBottomToolbar(dialog, ids::kBottomToolbarPlace);
+    markStartup(StartupStep::bottomToolbar);
     applyDialogTexts(dialog);
     updateClockLabel();
+    markStartup(StartupStep::dialogReady);
 }
 
 INT_PTR handleCommand(HWND dialog, int command) {
@@ -243,6 +251,7 @@ void applyDialogTexts(HWND dialog) {
     int language = currentLanguage.load(std::memory_order_relaxed);
     applyMenuTexts();
     applyFonts(dialog, language);
+    markStartup(StartupStep::fonts);
     applyTexts(dialog);
     SetWindowTextW(dialog, dialogCaption(headerText(kHeaderProgramTitle), isVirtualMachine(), osVersionAtStart()).c_str());
     applyBottomToolbar(language);
@@ -250,6 +259,7 @@ void applyDialogTexts(HWND dialog) {
     fillStartCheckBox(dialog);
     applyEngineTexts(languageText);
     unknownRamText = languageString(kKeyUnknownRam);
+    markStartup(StartupStep::texts);
 }
 
 void updateClockLabel() {

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "app/DialogIds.h"
+#include "app/StartupTimeline.h"
 #include "base/WideString.h"
 #include "engine/EngineState.h"
 #include "lang/LanguageChoice.h"
@@ -199,8 +200,7 @@ void assignMenuIcons() {
     }
     HICON small = nullptr;
     if (ExtractIconExW((WideString(system) + L"\\taskmgr.exe").c_str(), 0, nullptr, &small, 1) > 0 && small) {
-        addMenuIcon(small, ids::kTaskManagerCommand);
-        DestroyIcon(small);
+        addOwnedMenuIcon(small, ids::kTaskManagerCommand);
     }
 }
 
@@ -217,7 +217,9 @@ void applyMenuTexts() {
     }
     setCommandBarMenu(menu);  // drops the menu shown before
     mainMenu = menu;
+    markStartup(StartupStep::menu);
     assignMenuIcons();
+    markStartup(StartupStep::menuIcons);
     // Every button follows the language, the three at the right end too.
     setRightButtonText(ids::kExitCommand, languageText(kKeyExit));
     setRightButtonText(ids::kDonateCommand, languageText(kKeyToTray));

@@ -2,7 +2,15 @@
 
 #include <commctrl.h>
 
+#include "app/MainWindow.h"
+#include "app/SelfUpdate.h"
+#include "app/StartupTimeline.h"
 #include "base/DynamicCall.h"
+#include "lang/LanguageArchive.h"
+#include "res/resource.h"
+#include "settings/Settings.h"
+#include "ui/DarkMode.h"
+#include "ui/ScannerBar.h"
 
 HINSTANCE appInstance = nullptr;
 WideString commandLine;
@@ -14,6 +22,41 @@ namespace {
 constexpr DWORD kCommonControlClasses = ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES | ICC_COOL_CLASSES;
 
 }  // namespace
+
+int runProgram(HINSTANCE instance) {
+    // `quitMessage` has been registered during static initialisation.
+    registerScannerClass(instance);
+    markStartup(StartupStep::scannerClass);
+    appInstance = instance;
+    // Dark mode is set up only when the process could be made DPI-aware.
+    if (makeProcessDpiAware()) {
+        initDarkMode();
+        installThemingHook(instance);
+    }
+    markStartup(StartupStep::darkMode);
+    initCommonControls();
+    markStartup(StartupStep::commonControls);
+    registerMainWindowClass(instance);
+    markStartup(StartupStep::windowClass);
+    // Every text comes from the archive; without it there is nothing to show.
+    if (!loadLanguageArchive()) {
+        return kExitNormal;
+    }
+    markStartup(StartupStep::archive);
+    loadSettings();
+    markStartup(StartupStep::settings);
+    commandLine = GetCommandLineW();
+    if (completeSelfUpdate(commandLine)) {
+        return kExitNormal;
+    }
+    markStartup(StartupStep::selfUpdate);
+    if (!createMainWindow(instance)) {
+        return kExitNormal;
+    }
+    markStartup(StartupStep::hiddenWindow);
+    HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAIN_ACCELERATORS));
+    return runMessageLoop(accelerators);
+}
 
 bool makeProcessDpiAware() {
     auto setProcessDpiAware = systemFunction<decltype(SetProcessDPIAware)>(L"user32.dll", "SetProcessDPIAware");

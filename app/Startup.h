@@ -17,6 +17,10 @@ inline constexpr int kExitAfterStoppedRun = 4660;   // the close handling found 
 inline constexpr int kExitRestarted = 65278;        // a new instance replaces this one
 inline constexpr int kExitQuitMessage = 17767;      // another program sent `quitMessage`
 
+// The whole run of the program: the start-up steps in their order, then the message loop until
+// the quit message. Returns the exit code.
+int runProgram(HINSTANCE instance);
+
 // Calls SetProcessDPIAware when this Windows has it; true when the call succeeded.
 bool makeProcessDpiAware();
 

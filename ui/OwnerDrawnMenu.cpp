@@ -44,6 +44,60 @@ std::unordered_map<ULONG_PTR, std::unique_ptr<MenuItemRecord>> records;
 
 HIMAGELIST imageList = nullptr;
 std::vector<int> imageCommands;  // command id of each image, by index
+// Icons given but not yet in the list, in the order given. Scaling an icon into the list costs
+// milliseconds each under Wine, and the list is first needed when a menu opens.
+struct PendingIcon {
+    int command;
+    HICON icon;
+    bool owned;  // ours to destroy once it is in the list
+};
+std::vector<PendingIcon> pendingIcons;
+
+void releasePending(const PendingIcon& pending) {
+    if (pending.owned) {
+        DestroyIcon(pending.icon);
+    }
+}
+
+void addPendingIcon(HICON icon, int command, bool owned) {
+    if (!icon) {
+        return;
+    }
+    auto found = std::find_if(pendingIcons.begin(), pendingIcons.end(), [command](const PendingIcon& entry) { return entry.command == command; });
+    if (found != pendingIcons.end()) {
+        releasePending(*found);
+        *found = PendingIcon{command, icon, owned};
+    } else {
+        pendingIcons.push_back(PendingIcon{command, icon, owned});
+    }
+}
+
+int imageIndexOf(int command) {
+    auto found = std::find(imageCommands.begin(), imageCommands.end(), command);
+    return found == imageCommands.end() ? -1 : static_cast<int>(found - imageCommands.begin());
+}
+
+// An icon given again for a command replaces its image; a new command gets the next index.
+void renderPendingIcons() {
+    if (pendingIcons.empty()) {
+        return;
+    }
+    if (!imageList) {
+        const MenuMetrics& metrics = menuMetrics();
+        imageList = ImageList_Create(metrics.iconWidth, metrics.iconHeight, ILC_COLOR32 | ILC_MASK, 32, 8);
+    }
+    for (const PendingIcon& pending : pendingIcons) {
+        if (imageList) {
+            const int existing = imageIndexOf(pending.command);
+            const int index = ImageList_ReplaceIcon(imageList, existing, pending.icon);
+            if (index >= 0 && existing < 0) {
+                imageCommands.push_back(pending.command);
+            }
+        }
+        releasePending(pending);
+    }
+    pendingIcons.clear();
+}
 
 HFONT boldMenuFont() {
     static HFONT bold = [] {
@@ -205,30 +259,19 @@ COLORREF menuColour(int index) {
     }
 }
 
-void addMenuIcon(HICON icon, int command) {
-    if (!icon) {
-        return;
-    }
-    if (!imageList) {
-        const MenuMetrics& metrics = menuMetrics();
-        imageList = ImageList_Create(metrics.iconWidth, metrics.iconHeight, ILC_COLOR32 | ILC_MASK, 32, 8);
-        if (!imageList) {
-            return;
-        }
-    }
-    const int existing = menuImageIndex(command);
-    const int index = ImageList_ReplaceIcon(imageList, existing, icon);
-    if (index >= 0 && existing < 0) {
-        imageCommands.push_back(command);
-    }
-}
+void addMenuIcon(HICON icon, int command) { addPendingIcon(icon, command, false); }
+
+void addOwnedMenuIcon(HICON icon, int command) { addPendingIcon(icon, command, true); }
 
 int menuImageIndex(int command) {
-    auto found = std::find(imageCommands.begin(), imageCommands.end(), command);
-    return found == imageCommands.end() ? -1 : static_cast<int>(found - imageCommands.begin());
+    renderPendingIcons();
+    return imageIndexOf(command);
 }
 
-HIMAGELIST menuImageList() { return imageList; }
+HIMAGELIST menuImageList() {
+    renderPendingIcons();
+    return imageList;
+}
 
 void convertPopupToOwnerDrawn(HMENU popup) {
     const int count = GetMenuItemCount(popup);
@@ -330,9 +373,10 @@ void paintItem(const DRAWITEMSTRUCT& draw, const MenuItemRecord* record) {
     }
 
     const bool disabled = (draw.itemState & (ODS_DISABLED | ODS_GRAYED)) != 0;
-    const bool hasImage = record->image >= 0 && imageList;
+    HIMAGELIST images = menuImageList();
+    const bool hasImage = record->image >= 0 && images;
     if (hasImage && !disabled) {
-        ImageList_Draw(imageList, record->image, draw.hDC, item.left + (metrics.iconColumnWidth - metrics.iconWidth) / 2,
+        ImageList_Draw(images, record->image, draw.hDC, item.left + (metrics.iconColumnWidth - metrics.iconWidth) / 2,
                        item.top + (height - metrics.iconHeight) / 2, ILD_TRANSPARENT);
     }
 

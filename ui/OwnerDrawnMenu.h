@@ -42,8 +42,12 @@ HFONT menuFont();
 COLORREF menuColour(int index);
 
 // Puts an icon into the menu image list for a command; an icon given again for the same command
-// replaces the first. The list keeps its own copy of the icon.
+// replaces the first. The list keeps its own copy of the icon, made when the list or an index is
+// next asked for (so that start-up does not pay for scaling icons no one has seen yet): until
+// then `icon` must stay valid, as a shared icon (LoadIcon) does. addOwnedMenuIcon takes an icon
+// of the caller's that the list destroys once it has its copy.
 void addMenuIcon(HICON icon, int command);
+void addOwnedMenuIcon(HICON icon, int command);
 // Image index for a command, -1 when it has none.
 int menuImageIndex(int command);
 HIMAGELIST menuImageList();

@@ -113,8 +113,6 @@ int clientWidth(HWND control) {
 
 // Room a push button leaves for its text: its edge and the focus rectangle on either side.
 int buttonRoom(int width) { return width - 2 * (GetSystemMetrics(SM_CXEDGE) + 1); }
-// A check box's text starts after the box and a gap.
-int checkBoxRoom(int width) { return width - GetSystemMetrics(SM_CXMENUCHECK) - 2 * GetSystemMetrics(SM_CXEDGE); }
 // Left-aligned text ends at its last letter: trailing blanks take no room from it.
 WideString trimmedEnd(WideString text) {
     size_t length = text.length();

@@ -4,6 +4,7 @@
 #include "app/DialogIds.h"
 #include "app/MainDialog.h"
 #include "app/Startup.h"
+#include "app/StartupTimeline.h"
 #include "engine/EngineState.h"
 #include "lang/LanguageArchive.h"
 #include "lang/LanguageChoice.h"
@@ -401,6 +402,32 @@ TEST_F(MainDialog, FontsFollowTheLanguage) {
             expectFont(item(id), group, FW_HEAVY, "group font");
         }
         expectFont(item(ids::kStatusLine), status, FW_BOLD, "status font");
+    }
+}
+
+// The start-up benchmark reads the time between neighbouring marks: a mark lost in a change of the
+// initialisation, or two marks in the wrong order, would print figures that mean nothing, and a
+// language switch must not overwrite what the start recorded.
+TEST_F(MainDialog, StartupMarksOfTheDialogStepsComeInTheirOrderAndOnlyOnce) {
+    recordStartupTimeline();
+    ASSERT_NE(openDialog(), nullptr);
+    const StartupStep steps[] = {StartupStep::dialogEntered, StartupStep::dialogTexture, StartupStep::commandBar,
+                                 StartupStep::dialogIcons,   StartupStep::comApartment,  StartupStep::bottomToolbar,
+                                 StartupStep::menu,          StartupStep::menuIcons,     StartupStep::fonts,
+                                 StartupStep::texts,         StartupStep::dialogReady};
+    std::vector<int64_t> marks;
+    for (StartupStep step : steps) {
+        SCOPED_TRACE(static_cast<int>(step));
+        const int64_t mark = startupMark(step);
+        EXPECT_NE(mark, 0) << "the step is marked";
+        if (!marks.empty()) {
+            EXPECT_GE(mark, marks.back()) << "after the step before it";
+        }
+        marks.push_back(mark);
+    }
+    applyDialogTexts(dialog_);  // as a language switch does
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        EXPECT_EQ(startupMark(steps[i]), marks[i]) << static_cast<int>(steps[i]);
     }
 }
 

@@ -282,6 +282,59 @@ TEST(MenuColours, BackgroundBrushReachesTheSubmenusToo) {
     DestroyMenu(bar);
 }
 
+// The list takes its copies only when asked for; what it must still get right: the last icon given
+// for a command wins (not the first, not both), indices stay where they were, the icons the list
+// owns are destroyed and the caller's are not.
+TEST(MenuIcons, TheLastIconPerCommandEntersTheListWhenAskedForAndOwnedIconsAreDestroyed) {
+    constexpr int kFirst = 901;
+    constexpr int kSecond = 902;
+    auto colourOf = [](int command) {
+        const int width = GetSystemMetrics(SM_CXSMICON);
+        const int height = GetSystemMetrics(SM_CYSMICON);
+        return e2e::paintToImage(width, height, kMarker, [&](HDC dc) {
+                   ImageList_Draw(menuImageList(), menuImageIndex(command), dc, 0, 0, ILD_TRANSPARENT);
+               }).at(width / 2, height / 2);
+    };
+    auto alive = [](HICON icon) {
+        ICONINFO info{};
+        if (!GetIconInfo(icon, &info)) {
+            return false;
+        }
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        return true;
+    };
+    HIMAGELIST list = menuImageList();
+    const int before = list ? ImageList_GetImageCount(list) : 0;
+
+    HICON red = menutest::plainIcon(RGB(220, 0, 0));
+    HICON blue = menutest::plainIcon(RGB(0, 0, 220));
+    HICON green = menutest::plainIcon(RGB(0, 200, 0));
+    addOwnedMenuIcon(red, kFirst);
+    addMenuIcon(blue, kSecond);
+    addOwnedMenuIcon(green, kFirst);  // replaces red before the list has seen it
+    EXPECT_FALSE(alive(red)) << "an owned icon that was replaced is destroyed";
+
+    const int first = menuImageIndex(kFirst);
+    const int second = menuImageIndex(kSecond);
+    ASSERT_NE(menuImageList(), nullptr);
+    EXPECT_EQ(ImageList_GetImageCount(menuImageList()), before + 2) << "one image per command";
+    EXPECT_EQ(first, before);
+    EXPECT_EQ(second, before + 1);
+    EXPECT_EQ(colourOf(kFirst), RGB(0, 200, 0));
+    EXPECT_EQ(colourOf(kSecond), RGB(0, 0, 220));
+    EXPECT_FALSE(alive(green)) << "the list destroys the owned icon once it has its copy";
+    EXPECT_TRUE(alive(blue)) << "the caller's icon stays the caller's";
+
+    // Given again once in the list: the image is replaced where it stands.
+    addOwnedMenuIcon(menutest::plainIcon(RGB(230, 200, 0)), kSecond);
+    EXPECT_EQ(menuImageIndex(kSecond), second);
+    EXPECT_EQ(ImageList_GetImageCount(menuImageList()), before + 2);
+    EXPECT_EQ(colourOf(kSecond), RGB(230, 200, 0));
+    EXPECT_EQ(colourOf(kFirst), RGB(0, 200, 0));
+    DestroyIcon(blue);
+}
+
 TEST(MenuMnemonic, TheCharacterAfterASingleAmpersand) {
     EXPECT_EQ(menuMnemonic(L"E&xit"), L'X');
     EXPECT_EQ(menuMnemonic(L"&System"), L'S');
