@@ -9,7 +9,9 @@
 //    own start-up (runProgram) in its own process, and ends it once the dialog has painted. The
 //    start-up steps record the performance counter as they end (app/StartupTimeline.h); the child
 //    writes those readings, with its entry and the moments the dialog showed and finished
-//    painting, to a file. Printed: the median of each step over the starts.
+//    painting, to a file. Printed: the median of each step over the starts. The first step, from
+//    CreateProcess to the entry, is this console program's own loading; it imports the same
+//    system DLLs as Brindlecrest.exe.
 //
 // The machine's load average (read through Wine's Z: drive) is printed before and after: other
 // work on the machine lengthens every figure.

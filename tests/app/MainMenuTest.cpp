@@ -329,12 +329,18 @@ e2e::ScreenImage shot;
 RECT shotRect;
 RECT items[18];
 DWORD openedAt;
+DWORD watchedSince;
 
 // Watches the open menu from a timer, which the menu loop keeps serving; takes the picture once the
-// first item is selected and drawn, and closes the menu.
+// first item is selected and drawn, and closes the menu. A menu whose first item never gets
+// selected is closed after a while too, so that the test fails instead of waiting for ever.
 void CALLBACK pictureWhenDrawn(HWND, UINT, UINT_PTR id, DWORD) {
     HMENU program = GetSubMenu(mainMenu, 0);
     if (!(GetMenuState(program, 0, MF_BYPOSITION) & MF_HILITE)) {
+        if (GetTickCount() - watchedSince > 5000) {
+            KillTimer(mainDialog, id);
+            EndMenu();
+        }
         return;
     }
     if (openedAt == 0) {
@@ -372,6 +378,9 @@ TEST_F(MainMenu, OpenProgramMenuOnScreenInBothPalettes) {
         darkEnabled = dark;
         shot = e2e::ScreenImage();
         openedAt = 0;
+        watchedSince = GetTickCount();
+        // The pointer where the menu opens would select the item under it instead of the first.
+        SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
         SetTimer(dialog_, 1, 30, pictureWhenDrawn);
         PostMessageW(commandBarWindow(), kOpenMenuMessage, 0, 0);
         PostMessageW(commandBarWindow(), WM_KEYDOWN, VK_DOWN, 0);
