@@ -229,19 +229,6 @@ void printReferences(DWORD seconds) {
                 seconds, idle, timerOnly, emptyPaint, directDraw, scanner);
 }
 
-HWND waitForMainDialog(e2e::AppProcess& app) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < kStartTimeoutMs && app.running()) {
-        for (HWND window : app.topLevelWindows(true)) {
-            if (e2e::windowClassName(window) == L"#32770" && GetDlgItem(window, 32806)) {
-                return window;
-            }
-        }
-        Sleep(50);
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -276,7 +263,7 @@ int wmain(int argc, wchar_t** argv) {
         e2e::removeTree(folder);
         return 1;
     }
-    HWND dialog = waitForMainDialog(app);
+    HWND dialog = e2e::waitForMainDialog(app, kStartTimeoutMs);
     if (!dialog) {
         std::printf("benchIdle: the main dialog did not appear\n");
         app.terminate();

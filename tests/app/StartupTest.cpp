@@ -136,31 +136,6 @@ TEST_P(DamagedArchive, EndsWithZeroBeforeAnyWindowOfItsOwn) {
 
 INSTANTIATE_TEST_SUITE_P(MarkerAndSize, DamagedArchive, ::testing::Values(0, 1));
 
-HWND waitForMainDialog(const e2e::AppProcess& app) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < kTimeoutMs && app.running()) {
-        for (HWND window : app.topLevelWindows(true)) {
-            if (e2e::windowClassName(window) == L"#32770" && GetDlgItem(window, 32806)) {
-                return window;
-            }
-        }
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-WideString imagePath(DWORD processId) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    if (!process) {
-        return WideString();
-    }
-    wchar_t buffer[MAX_PATH * 2]{};
-    DWORD length = MAX_PATH * 2;
-    BOOL ok = QueryFullProcessImageNameW(process, 0, buffer, &length);
-    CloseHandle(process);
-    return ok ? WideString(buffer, static_cast<int>(length)) : WideString();
-}
-
 using SelfUpdate = OwnFolder;
 
 TEST_F(SelfUpdate, UpdateEndsTheRunningCopyReplacesItAndStartsIt) {
@@ -178,7 +153,7 @@ TEST_F(SelfUpdate, UpdateEndsTheRunningCopyReplacesItAndStartsIt) {
 
     e2e::AppProcess old;
     ASSERT_TRUE(old.start(installed));
-    ASSERT_NE(waitForMainDialog(old), nullptr);
+    ASSERT_NE(e2e::waitForMainDialog(old, kTimeoutMs), nullptr);
 
     e2e::AppProcess updater;
     ASSERT_TRUE(updater.start(update));
@@ -191,12 +166,12 @@ TEST_F(SelfUpdate, UpdateEndsTheRunningCopyReplacesItAndStartsIt) {
 
     e2e::AppProcess started;
     for (DWORD id : e2e::findProcesses(L"Brindlecrest.exe")) {
-        if (imagePath(id).compareNoCase(installed.c_str()) == 0 && id != old.processId()) {
+        if (e2e::processImagePath(id).compareNoCase(installed.c_str()) == 0 && id != old.processId()) {
             ASSERT_TRUE(started.attach(id));
         }
     }
     ASSERT_NE(started.processId(), 0u) << "the installed copy runs";
-    HWND dialog = waitForMainDialog(started);
+    HWND dialog = e2e::waitForMainDialog(started, kTimeoutMs);
     ASSERT_NE(dialog, nullptr);
     // The installed copy removes the update, which is a copy of itself, once the update has ended.
     DWORD start = GetTickCount();
@@ -231,7 +206,7 @@ TEST_F(SelfUpdate, AProgramThatCannotBeReplacedStaysAsItWas) {
     EXPECT_EQ(readFile(installed), oldProgram);
     EXPECT_EQ(GetFileAttributesW((installed + L".new").c_str()), INVALID_FILE_ATTRIBUTES);
     e2e::pressButton(box, IDOK);
-    HWND dialog = waitForMainDialog(updater);
+    HWND dialog = e2e::waitForMainDialog(updater, kTimeoutMs);
     ASSERT_NE(dialog, nullptr) << "the update runs on";
     e2e::closeWindow(dialog);
     DWORD code = 1;

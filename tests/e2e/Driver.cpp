@@ -319,6 +319,31 @@ std::vector<ToolbarButton> toolbarButtons(HWND toolbar) {
     return buttons;
 }
 
+HWND waitForMainDialog(const AppProcess& app, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs && app.running()) {
+        for (HWND window : app.topLevelWindows(true)) {
+            if (windowClassName(window) == L"#32770" && GetDlgItem(window, 32806)) {
+                return window;
+            }
+        }
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+WideString processImagePath(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process) {
+        return WideString();
+    }
+    wchar_t buffer[MAX_PATH * 2]{};
+    DWORD length = MAX_PATH * 2;
+    BOOL ok = QueryFullProcessImageNameW(process, 0, buffer, &length);
+    CloseHandle(process);
+    return ok ? WideString(buffer, static_cast<int>(length)) : WideString();
+}
+
 std::string narrow(const WideString& text) {
     std::string out;
     for (int i = 0; i < text.length(); ++i) {

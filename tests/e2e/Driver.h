@@ -82,6 +82,12 @@ struct ToolbarButton {
 };
 std::vector<ToolbarButton> toolbarButtons(HWND toolbar);
 
+// The program's main dialog (the dialog holding the information box 32806) once it shows; null
+// when the process ends first or `timeoutMs` passes.
+HWND waitForMainDialog(const AppProcess& app, DWORD timeoutMs);
+// The full path of a running process's program file; empty when it cannot be read.
+WideString processImagePath(DWORD processId);
+
 // An ASCII view of a text for test messages: every other character reads '?'.
 std::string narrow(const WideString& text);
 

@@ -20,19 +20,6 @@ constexpr int kUninstallCommand = 43113;
 constexpr int kDurationBox = 1033;
 constexpr int kMessageTextId = 0xFFFF;  // the static text of a message box
 
-HWND waitForMainDialog(const e2e::AppProcess& app) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < kTimeoutMs && app.running()) {
-        for (HWND window : app.topLevelWindows(true)) {
-            if (e2e::windowClassName(window) == L"#32770" && GetDlgItem(window, 32806)) {
-                return window;
-            }
-        }
-        Sleep(50);
-    }
-    return nullptr;
-}
-
 // A message box of the process with this caption, once it shows.
 HWND waitForMessageBox(const e2e::AppProcess& app, const wchar_t* caption) {
     return app.waitForWindow(L"#32770", caption, kTimeoutMs);
@@ -67,18 +54,6 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kTimeou
     return true;
 }
 
-WideString imagePath(DWORD processId) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    if (!process) {
-        return WideString();
-    }
-    wchar_t buffer[MAX_PATH * 2]{};
-    DWORD length = MAX_PATH * 2;
-    BOOL ok = QueryFullProcessImageNameW(process, 0, buffer, &length);
-    CloseHandle(process);
-    return ok ? WideString(buffer, static_cast<int>(length)) : WideString();
-}
-
 // Each test works on copies of the built program in a folder of its own outside the temporary
 // folder (so a copy with a settings file beside it keeps it).
 class EndToEnd : public ::testing::Test {
@@ -106,7 +81,7 @@ protected:
     }
     void startAndAskForTheUpdate(e2e::AppProcess& app) {
         ASSERT_TRUE(app.start(installed_));
-        dialog_ = waitForMainDialog(app);
+        dialog_ = e2e::waitForMainDialog(app, kTimeoutMs);
         ASSERT_NE(dialog_, nullptr);
         PostMessageW(dialog_, WM_COMMAND, kAutoUpdateCommand, 0);
     }
@@ -168,13 +143,13 @@ TEST_F(AutoUpdate, AVerifiedNewerVersionTakesTheProgramsPlaceAndRuns) {
     e2e::AppProcess updated;
     ASSERT_TRUE(waitUntil([&] {
         for (DWORD id : e2e::findProcesses(L"Brindlecrest.exe")) {
-            if (imagePath(id).compareNoCase(installed_.c_str()) == 0 && id != app.processId()) {
+            if (e2e::processImagePath(id).compareNoCase(installed_.c_str()) == 0 && id != app.processId()) {
                 return updated.attach(id);
             }
         }
         return false;
     })) << "the installed program runs again";
-    dialog_ = waitForMainDialog(updated);
+    dialog_ = e2e::waitForMainDialog(updated, kTimeoutMs);
     ASSERT_NE(dialog_, nullptr);
     EXPECT_TRUE(stand_in::readFile(installed_) == program_) << "the new version is in place";
     EXPECT_TRUE(waitUntil([&] { return !stand_in::exists(folder_ + L"\\Brindlecrest_autoupdate.exe"); }))
@@ -245,7 +220,7 @@ protected:
     void startAndAnswer(e2e::AppProcess& app, int answer, const wchar_t* caption = L"Uninstall",
                         const wchar_t* text = L"Are you sure?") {
         ASSERT_TRUE(app.start(installed_));
-        dialog_ = waitForMainDialog(app);
+        dialog_ = e2e::waitForMainDialog(app, kTimeoutMs);
         ASSERT_NE(dialog_, nullptr);
         // The duration box holds the focus, so it notifies the dialog, which writes its setting,
         // when the focus leaves it as the program ends.
