@@ -2,13 +2,20 @@
 // does the same work with the same sizes and the same timing calls, and prints both figures and
 // their ratio. The engine's block copy is chosen at start (rep movsb where CPUID reports ERMS, the
 // SSE2 loop otherwise) and the reference loops use the same routine. Then the reference loops run
-// once more with each copy routine the machine offers (the C runtime's memcpy, the SSE2 loop, rep
+// again with each copy routine the machine offers (the C runtime's memcpy, the SSE2 loop, rep
 // movsb), and a "-vs-best-copy" line sets each test's figure against the best of them for the same
 // work; last, a table of the raw routines on touched memory.
 //
-//   benchEngine [--passes N] [--pass-ms MS] [--rounds R] [--no-copy] [--only TEST]
+//   benchEngine [--passes N] [--pass-ms MS] [--rounds R] [--copy-rounds C] [--fresh-memory] [--no-copy]
+//               [--only TEST]
 //
-// N counted passes per phase (the engine runs N + 1), MS per pass (Quick: 2400), best of R rounds.
+// N counted passes per phase (the engine runs N + 1), MS per pass (Quick: 2400), R rounds (7); each
+// line gives the medians of both sides and the median of the rounds' ratios with their range. The
+// memory bandwidth of this virtual machine drifts by 10-15 % over seconds, so single rounds
+// disagree that much; only the median says something. C rounds (3) per routine for the best copy.
+// Both sides take their test memory from a cache of touched blocks (see benchAllocate), so that
+// the ratios compare the loops; --fresh-memory gives them the system's new memory every pass, as
+// the program has it, page faults and all.
 // Ratios are engine / reference for speeds and reference / engine for times, so 1.0 means the
 // engine loses nothing and more is better. The references run on a worker thread like the engine,
 // with the stand-in dialog's thread serving their pass timers.
@@ -43,8 +50,71 @@ constexpr size_t kBlock = kPatternBlockBytes;
 // Keeps a copy's result alive for the compiler, as the engine's copies do.
 void keep() { std::atomic_signal_fence(std::memory_order_seq_cst); }
 
-uint8_t* heapBlock(size_t bytes) { return static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, bytes)); }
-void heapFree(void* block) { HeapFree(GetProcessHeap(), 0, block); }
+// Test memory for both sides. Each pass of the engine and of the references takes 500 MiB and
+// gives it back; freshly mapped memory is paid for page by page on first touch, and what that
+// costs under this virtual machine changes from one pass to the next (the same loop gave 322 and
+// 3540 KiB/ms in two rounds), which decided the ratios more than the loops did. So, unless
+// --fresh-memory asks for the system's own memory every time, both sides take their blocks from
+// one cache that keeps freed blocks touched and hands them out again for the same size.
+bool freshMemory = false;
+SRWLOCK cacheLock = SRWLOCK_INIT;
+std::vector<std::pair<size_t, void*>> cachedBlocks;
+
+void* benchAllocate(size_t bytes) {
+    if (!freshMemory) {
+        AcquireSRWLockExclusive(&cacheLock);
+        // The block given back last first: the sides of a test then run on the same pages.
+        for (size_t i = cachedBlocks.size(); i-- > 0;) {
+            if (cachedBlocks[i].first == bytes) {
+                void* block = cachedBlocks[i].second;
+                cachedBlocks.erase(cachedBlocks.begin() + static_cast<std::ptrdiff_t>(i));
+                ReleaseSRWLockExclusive(&cacheLock);
+                return block;
+            }
+        }
+        ReleaseSRWLockExclusive(&cacheLock);
+    }
+    void* block = HeapAlloc(GetProcessHeap(), 0, bytes);
+    if (!block) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    return block;
+}
+
+void benchRelease(void* block) {
+    if (!block) {
+        return;
+    }
+    if (freshMemory) {
+        HeapFree(GetProcessHeap(), 0, block);
+        return;
+    }
+    size_t bytes = HeapSize(GetProcessHeap(), 0, block);
+    AcquireSRWLockExclusive(&cacheLock);
+    cachedBlocks.emplace_back(bytes, block);
+    ReleaseSRWLockExclusive(&cacheLock);
+}
+
+uint8_t* heapBlock(size_t bytes) { return static_cast<uint8_t*>(benchAllocate(bytes)); }
+void heapFree(void* block) { benchRelease(block); }
+
+// Touches the blocks of each size the tests ask for, as many as are in use at once, and leaves
+// them in the cache.
+void warmCache() {
+    const size_t sizes[] = {kTestSize, kTestSize, static_cast<size_t>(kParallelThreads) * kBlock,
+                            static_cast<size_t>(kAccessBufferBytes), kBlock, kBlock};
+    std::vector<void*> blocks;
+    for (size_t bytes : sizes) {
+        void* block = benchAllocate(bytes);
+        if (block) {
+            std::memset(block, 0x5a, bytes);
+            blocks.push_back(block);
+        }
+    }
+    for (void* block : blocks) {
+        benchRelease(block);
+    }
+}
 
 struct Lcg {
     uint32_t state;
@@ -75,7 +145,7 @@ void CALLBACK referencePassTimerProc(HWND window, UINT, UINT_PTR id, DWORD) {
     KillTimer(window, id);
 }
 
-// One phase timed the way the engine times it: passes of fresh untouched memory, the cumulative
+// One phase timed the way the engine times it: a new block of test memory per pass, the cumulative
 // speed in KiB per millisecond sampled whenever more than 200 ms have passed, averaged over every
 // pass or over the last one.
 template <class CopyOne>
@@ -334,9 +404,29 @@ void compareCopyRoutines(DWORD ms) {
     heapFree(memory);
 }
 
-void printLine(const char* name, double engine, double reference, const char* unit, bool smallerIsBetter) {
-    double ratio = smallerIsBetter ? reference / engine : engine / reference;
-    std::printf("bench %s engine=%.4g reference=%.4g unit=%s ratio=%.3f\n", name, engine, reference, unit, ratio);
+double ratioOf(double engine, double reference, bool smallerIsBetter) {
+    return smallerIsBetter ? reference / engine : engine / reference;
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// The medians of both sides, the median of the rounds' ratios and their range.
+void printLine(const char* name, const std::vector<double>& engine, const std::vector<double>& reference,
+               const char* unit, bool smallerIsBetter) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < engine.size(); ++i) {
+        ratios.push_back(ratioOf(engine[i], reference[i], smallerIsBetter));
+    }
+    std::printf("bench %s engine=%.4g reference=%.4g unit=%s ratio=%.3f rounds=%zu round-ratios=%.3f..%.3f\n", name,
+                median(engine), median(reference), unit, median(ratios), ratios.size(),
+                *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
 }
 
 }  // namespace
@@ -344,7 +434,8 @@ void printLine(const char* name, double engine, double reference, const char* un
 int wmain(int argc, wchar_t** argv) {
     int passes = 1;
     DWORD passMs = 2400;
-    int rounds = 2;
+    int rounds = 7;
+    int copyRounds = 3;
     bool copies = true;
     const wchar_t* only = nullptr;
     for (int i = 1; i < argc; ++i) {
@@ -354,14 +445,23 @@ int wmain(int argc, wchar_t** argv) {
             passMs = static_cast<DWORD>(std::max(300, _wtoi(argv[++i])));
         } else if (!wcscmp(argv[i], L"--rounds") && i + 1 < argc) {
             rounds = std::max(1, _wtoi(argv[++i]));
+        } else if (!wcscmp(argv[i], L"--copy-rounds") && i + 1 < argc) {
+            copyRounds = std::max(1, _wtoi(argv[++i]));
+        } else if (!wcscmp(argv[i], L"--fresh-memory")) {
+            freshMemory = true;
         } else if (!wcscmp(argv[i], L"--no-copy")) {
             copies = false;
         } else if (!wcscmp(argv[i], L"--only") && i + 1 < argc) {
             only = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: benchEngine [--passes N] [--pass-ms MS] [--rounds R] [--no-copy] [--only seq|random-4k|random-1k|parallel|access]\n");
+            std::fprintf(stderr, "usage: benchEngine [--passes N] [--pass-ms MS] [--rounds R] [--copy-rounds C] [--fresh-memory] [--no-copy] [--only seq|random-4k|random-1k|parallel|access]\n");
             return 2;
         }
+    }
+    engineState.system.allocate = benchAllocate;
+    engineState.system.release = benchRelease;
+    if (!freshMemory) {
+        warmCache();
     }
     const CopyFn chosenRoutine = blockCopyRoutine() == BlockCopyRoutine::repMovsb ? copyWithRepMovsb : copyWithSse2Loop;
     referenceRoutine = chosenRoutine;
@@ -380,19 +480,23 @@ int wmain(int argc, wchar_t** argv) {
                 blockCopyRoutineName(blockCopyRoutine()), processorHasEnhancedRepMovsb() ? "reports" : "does not report",
                 blockCopyRoutine() == BlockCopyRoutine::repMovsb ? "rep movsb" : "relaxed atomic 64-bit stores");
     std::printf("benchEngine: 500 MiB test memory, 4 MiB blocks, %d passes of %lu ms per phase, 64 x %d parallel "
-                "passes, 100 MiB access buffer; best of %d rounds per test, engine and reference taking turns\n",
-                counted, static_cast<unsigned long>(passMs), parallelPasses, rounds);
+                "passes, 100 MiB access buffer; %d rounds per test, engine and reference taking turns, medians; %s\n",
+                counted, static_cast<unsigned long>(passMs), parallelPasses, rounds,
+                freshMemory ? "fresh memory from the system for every pass"
+                            : "memory from a cache of touched blocks, the same for both sides");
     std::fflush(stdout);
 
     struct Measurement {
         const char* name;
         const char* unit;
         bool smallerIsBetter;
-        double engine;
-        double reference;
+        std::vector<double> engine;
+        std::vector<double> reference;
     };
     std::vector<Measurement> lines;
-    // One test, engine and reference alternating which goes first; the best round counts for each.
+    // One test, engine and reference alternating which goes first. Each round's two figures are
+    // taken next to each other, so their ratio shares the machine's state of the moment; the
+    // median of those ratios is the test's ratio.
     auto measure = [&](const char* readName, const char* writeName, const char* unit, bool smallerIsBetter,
                        const std::function<void(double&, double&)>& engineTest,
                        const std::function<void(double&, double&)>& referenceTest) {
@@ -403,10 +507,8 @@ int wmain(int argc, wchar_t** argv) {
                 return;
             }
         }
-        double best[4] = {};
-        auto better = [smallerIsBetter](double kept, double value) {
-            return smallerIsBetter ? std::min(kept, value) : std::max(kept, value);
-        };
+        Measurement read{readName, unit, smallerIsBetter, {}, {}};
+        Measurement write{writeName, unit, smallerIsBetter, {}, {}};
         for (int round = 0; round < rounds; ++round) {
             double now[4] = {};  // engine read, engine write, reference read, reference write
             auto runEngine = [&] {
@@ -425,15 +527,17 @@ int wmain(int argc, wchar_t** argv) {
                 runReference();
                 runEngine();
             }
-            std::printf("round %d %s/%s engine=%.4g/%.4g reference=%.4g/%.4g %s\n", round + 1, readName, writeName,
-                        now[0], now[1], now[2], now[3], unit);
+            std::printf("round %d %s/%s engine=%.4g/%.4g reference=%.4g/%.4g %s ratio=%.3f/%.3f\n", round + 1,
+                        readName, writeName, now[0], now[1], now[2], now[3], unit,
+                        ratioOf(now[0], now[2], smallerIsBetter), ratioOf(now[1], now[3], smallerIsBetter));
             std::fflush(stdout);
-            for (int i = 0; i < 4; ++i) {
-                best[i] = round == 0 ? now[i] : better(best[i], now[i]);
-            }
+            read.engine.push_back(now[0]);
+            read.reference.push_back(now[2]);
+            write.engine.push_back(now[1]);
+            write.reference.push_back(now[3]);
         }
-        lines.push_back({readName, unit, smallerIsBetter, best[0], best[2]});
-        lines.push_back({writeName, unit, smallerIsBetter, best[1], best[3]});
+        lines.push_back(read);
+        lines.push_back(write);
     };
 
     measure("seq-read", "seq-write", "KiB/ms", false,
@@ -463,29 +567,28 @@ int wmain(int argc, wchar_t** argv) {
     for (const Measurement& m : lines) {
         printLine(m.name, m.engine, m.reference, m.unit, m.smallerIsBetter);
         if (!std::strcmp(m.name, "parallel-64-read") && bestSharedRead > 0) {
-            std::printf("info parallel-64-read-shared-destination best=%.4g unit=MiB/s engine/this=%.3f\n",
-                        bestSharedRead, m.engine / bestSharedRead);
+            std::printf("info parallel-64-read-shared-destination best=%.4g unit=MiB/s engine-median/this=%.3f\n",
+                        bestSharedRead, median(m.engine) / bestSharedRead);
         }
     }
     std::fflush(stdout);
 
     if (copies) {
         // The same work with each copy routine the machine offers: the reference loops, timed as
-        // the engine times its passes, with each in turn. The engine's figure against the best.
+        // the engine times its passes, with each in turn, C rounds each. The median of the
+        // engine's rounds against the best routine's median.
         struct Routine {
             const char* name;
             CopyFn copy;
         };
         const Routine routines[] = {{"memcpy", crtCopy}, {"sse2", sse2Copy}, {"movsb", movsbCopy}};
-        struct Best {
-            double figure = 0;
-            const char* routine = "";
-        };
-        std::vector<Best> best(lines.size());
-        auto offer = [&](const char* name, double figure, const char* routine) {
+        constexpr size_t kRoutines = std::size(routines);
+        // figures[line][routine]: one figure per round
+        std::vector<std::vector<std::vector<double>>> figures(lines.size(), std::vector<std::vector<double>>(kRoutines));
+        auto offer = [&](const char* name, double figure, size_t routine) {
             for (size_t i = 0; i < lines.size(); ++i) {
-                if (!std::strcmp(lines[i].name, name) && figure > best[i].figure) {
-                    best[i] = {figure, routine};
+                if (!std::strcmp(lines[i].name, name)) {
+                    figures[i][routine].push_back(figure);
                 }
             }
         };
@@ -497,38 +600,47 @@ int wmain(int argc, wchar_t** argv) {
             }
             return false;
         };
-        // As many rounds as the tests had, so both sides get the same number of tries.
-        for (int round = 0; round < rounds; ++round)
-        for (const Routine& routine : routines) {
-            referenceRoutine = routine.copy;
-            double read = 0;
-            double write = 0;
-            if (wanted("seq-read")) {
-                dialog.runOnWorker([&] { referenceSequential(counted, passMs, read, write); });
-                offer("seq-read", read, routine.name);
-                offer("seq-write", write, routine.name);
-            }
-            for (uint32_t kb : {4u, 1u}) {
-                if (wanted(kb == 4 ? "random-4k-read" : "random-1k-read")) {
-                    dialog.runOnWorker([&] { referenceRandom(kb, counted, passMs, read, write); });
-                    offer(kb == 4 ? "random-4k-read" : "random-1k-read", read, routine.name);
-                    offer(kb == 4 ? "random-4k-write" : "random-1k-write", write, routine.name);
+        for (int round = 0; round < copyRounds; ++round) {
+            for (size_t r = 0; r < kRoutines; ++r) {
+                referenceRoutine = routines[r].copy;
+                double read = 0;
+                double write = 0;
+                if (wanted("seq-read")) {
+                    dialog.runOnWorker([&] { referenceSequential(counted, passMs, read, write); });
+                    offer("seq-read", read, r);
+                    offer("seq-write", write, r);
                 }
+                for (uint32_t kb : {4u, 1u}) {
+                    if (wanted(kb == 4 ? "random-4k-read" : "random-1k-read")) {
+                        dialog.runOnWorker([&] { referenceRandom(kb, counted, passMs, read, write); });
+                        offer(kb == 4 ? "random-4k-read" : "random-1k-read", read, r);
+                        offer(kb == 4 ? "random-4k-write" : "random-1k-write", write, r);
+                    }
+                }
+                if (wanted("parallel-64-read")) {
+                    dialog.runOnWorker([&] { referenceParallel(parallelPasses, read, write); });
+                    offer("parallel-64-read", read, r);
+                    offer("parallel-64-write", write, r);
+                }
+                std::printf("best-copy round %d with %s done\n", round + 1, routines[r].name);
+                std::fflush(stdout);
             }
-            if (wanted("parallel-64-read")) {
-                dialog.runOnWorker([&] { referenceParallel(parallelPasses, read, write); });
-                offer("parallel-64-read", read, routine.name);
-                offer("parallel-64-write", write, routine.name);
-            }
-            std::printf("best-copy round %d with %s done\n", round + 1, routine.name);
-            std::fflush(stdout);
         }
         referenceRoutine = chosenRoutine;
         for (size_t i = 0; i < lines.size(); ++i) {
-            if (best[i].figure > 0) {
+            double best = 0;
+            const char* bestName = "";
+            for (size_t r = 0; r < kRoutines; ++r) {
+                double figure = median(figures[i][r]);
+                if (figure > best) {
+                    best = figure;
+                    bestName = routines[r].name;
+                }
+            }
+            if (best > 0) {
+                double engine = median(lines[i].engine);
                 std::printf("bench %s-vs-best-copy engine=%.4g best=%.4g best-routine=%s unit=%s ratio=%.3f\n",
-                            lines[i].name, lines[i].engine, best[i].figure, best[i].routine, lines[i].unit,
-                            lines[i].engine / best[i].figure);
+                            lines[i].name, engine, best, bestName, lines[i].unit, engine / best);
             }
         }
         std::fflush(stdout);
