@@ -48,8 +48,10 @@ void CALLBACK passTimerProc(HWND window, UINT, UINT_PTR id, DWORD) {
     if (id != engine_ids::kPassTimer) {
         return;
     }
-    engineState.passTimerAlive.store(0, std::memory_order_relaxed);
+    // The timer goes first: once the flag drops, the worker may start its next pass at once, and
+    // its new timer under the same id must not be the one killed here.
     KillTimer(window, engine_ids::kPassTimer);
+    engineState.passTimerAlive.store(0, std::memory_order_relaxed);
 }
 
 bool stillRunning() { return engineState.running.load(std::memory_order_relaxed) != 0; }

@@ -141,8 +141,8 @@ std::atomic<int32_t> referencePassAlive{0};
 constexpr UINT_PTR kReferencePassTimer = 4242;
 
 void CALLBACK referencePassTimerProc(HWND window, UINT, UINT_PTR id, DWORD) {
+    KillTimer(window, id);  // before the flag drops, as the engine's: the next pass may set it anew
     referencePassAlive.store(0, std::memory_order_relaxed);
-    KillTimer(window, id);
 }
 
 // One phase timed the way the engine times it: a new block of test memory per pass, the cumulative

@@ -1,4 +1,5 @@
 // Generator, run frame, pass timer, status messages, busy dots, error boxes and engine texts.
+#include <atomic>
 #include <set>
 #include <string>
 
@@ -148,6 +149,48 @@ TEST_F(RunFrame, PassTimerFiresOncePerPass) {
         dialog->pump(5);
     }
     EXPECT_EQ(engineState.passTimerAlive.load(), 0);
+}
+
+// The worker starts its next pass the moment the flag drops. Were the flag cleared before the
+// old timer is killed, the kill could take the new pass's timer and that pass would never end.
+TEST_F(RunFrame, APassStartedTheMomentThePreviousEndedKeepsItsTimer) {
+    engineState.passDurationMs = 10;
+    struct Restarter {
+        std::atomic<int> restarts{0};
+        std::atomic<int> quit{0};
+    } shared;
+    startPassTimer();
+    HANDLE worker = CreateThread(
+        nullptr, 0,
+        [](LPVOID parameter) -> DWORD {
+            auto& s = *static_cast<Restarter*>(parameter);
+            while (!s.quit.load()) {
+                if (!engineState.passTimerAlive.load(std::memory_order_relaxed)) {
+                    startPassTimer();
+                    s.restarts.fetch_add(1);
+                }
+            }
+            return 0;
+        },
+        &shared, 0, nullptr);
+    ASSERT_NE(worker, nullptr);
+    // Each restarted pass must end in turn: a lost timer leaves the flag up for good.
+    int seen = 0;
+    DWORD lastProgress = GetTickCount();
+    while (seen < 300 && GetTickCount() - lastProgress < 2000) {
+        dialog->pump(5);
+        int now = shared.restarts.load();
+        if (now != seen) {
+            seen = now;
+            lastProgress = GetTickCount();
+        }
+    }
+    shared.quit = 1;
+    WaitForSingleObject(worker, 5000);
+    CloseHandle(worker);
+    KillTimer(engineState.engineWindow, engine_ids::kPassTimer);
+    EXPECT_GE(seen, 300) << "a pass started as its predecessor's timer ended never ended (after " << seen
+                         << " passes)";
 }
 
 TEST_F(RunFrame, StatusTextsStayReadableAfterTheEngineMovedOn) {
