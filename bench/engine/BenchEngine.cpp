@@ -57,19 +57,25 @@ void keep() { std::atomic_signal_fence(std::memory_order_seq_cst); }
 // --fresh-memory asks for the system's own memory every time, both sides take their blocks from
 // one cache that keeps freed blocks touched and hands them out again for the same size.
 bool freshMemory = false;
+struct CachedBlock {
+    size_t bytes;
+    void* block;
+    bool free;
+};
 SRWLOCK cacheLock = SRWLOCK_INIT;
-std::vector<std::pair<size_t, void*>> cachedBlocks;
+std::vector<CachedBlock> cachedBlocks;  // in the order they were first made
 
+// The first free block of the size in the order the blocks were made: a test, its reference and
+// the best-copy runs of the same work all get the same pages (blocks of the same size can differ
+// in speed by how the host backs them).
 void* benchAllocate(size_t bytes) {
     if (!freshMemory) {
         AcquireSRWLockExclusive(&cacheLock);
-        // The block given back last first: the sides of a test then run on the same pages.
-        for (size_t i = cachedBlocks.size(); i-- > 0;) {
-            if (cachedBlocks[i].first == bytes) {
-                void* block = cachedBlocks[i].second;
-                cachedBlocks.erase(cachedBlocks.begin() + static_cast<std::ptrdiff_t>(i));
+        for (CachedBlock& cached : cachedBlocks) {
+            if (cached.free && cached.bytes == bytes) {
+                cached.free = false;
                 ReleaseSRWLockExclusive(&cacheLock);
-                return block;
+                return cached.block;
             }
         }
         ReleaseSRWLockExclusive(&cacheLock);
@@ -77,6 +83,10 @@ void* benchAllocate(size_t bytes) {
     void* block = HeapAlloc(GetProcessHeap(), 0, bytes);
     if (!block) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    } else if (!freshMemory) {
+        AcquireSRWLockExclusive(&cacheLock);
+        cachedBlocks.push_back({bytes, block, false});
+        ReleaseSRWLockExclusive(&cacheLock);
     }
     return block;
 }
@@ -89,9 +99,12 @@ void benchRelease(void* block) {
         HeapFree(GetProcessHeap(), 0, block);
         return;
     }
-    size_t bytes = HeapSize(GetProcessHeap(), 0, block);
     AcquireSRWLockExclusive(&cacheLock);
-    cachedBlocks.emplace_back(bytes, block);
+    for (CachedBlock& cached : cachedBlocks) {
+        if (cached.block == block) {
+            cached.free = true;
+        }
+    }
     ReleaseSRWLockExclusive(&cacheLock);
 }
 
