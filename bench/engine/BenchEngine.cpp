@@ -9,10 +9,11 @@
 //   benchEngine [--passes N] [--pass-ms MS] [--rounds R] [--copy-rounds C] [--fresh-memory] [--no-copy]
 //               [--only TEST]
 //
-// N counted passes per phase (the engine runs N + 1), MS per pass (Quick: 2400), R rounds (7); each
+// N counted passes per phase (the engine runs N + 1), MS per pass (Quick: 2400), R rounds (15); each
 // line gives the medians of both sides and the median of the rounds' ratios with their range. The
 // memory bandwidth of this virtual machine drifts by 10-15 % over seconds, so single rounds
-// disagree that much; only the median says something. C rounds (3) per routine for the best copy.
+// disagree that much; only the median says something, and with 7 rounds it still wandered by
+// about 5 % from run to run. A round of all five tests takes about 80 s. C rounds (3) per routine for the best copy.
 // Both sides take their test memory from a cache of touched blocks (see benchAllocate), so that
 // the ratios compare the loops; --fresh-memory gives them the system's new memory every pass, as
 // the program has it, page faults and all.
@@ -447,7 +448,7 @@ void printLine(const char* name, const std::vector<double>& engine, const std::v
 int wmain(int argc, wchar_t** argv) {
     int passes = 1;
     DWORD passMs = 2400;
-    int rounds = 7;
+    int rounds = 15;
     int copyRounds = 3;
     bool copies = true;
     const wchar_t* only = nullptr;
