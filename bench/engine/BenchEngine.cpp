@@ -13,7 +13,8 @@
 // line gives the medians of both sides and the median of the rounds' ratios with their range. The
 // memory bandwidth of this virtual machine drifts by 10-15 % over seconds, so single rounds
 // disagree that much; only the median says something, and with 7 rounds it still wandered by
-// about 5 % from run to run. A round of all five tests takes about 80 s. C rounds (3) per routine for the best copy.
+// about 5 % from run to run. A round of all five tests takes about 80 s. C rounds (3) per routine
+// for the best copy.
 // Both sides take their test memory from a cache of touched blocks (see benchAllocate), so that
 // the ratios compare the loops; --fresh-memory gives them the system's new memory every pass, as
 // the program has it, page faults and all.
@@ -443,7 +444,6 @@ void printLine(const char* name, const std::vector<double>& engine, const std::v
                 median(engine), median(reference), unit, median(ratios), ratios.size(),
                 *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
 }
-
 
 // What one refresh of the result labels costs the worker: the sequential and random tests refresh
 // them after every 200 ms sample, inside the timed pass, and the references do not. Each label is
