@@ -13,7 +13,7 @@
 // line gives the medians of both sides and the median of the rounds' ratios with their range. The
 // memory bandwidth of this virtual machine drifts by 10-15 % over seconds, so single rounds
 // disagree that much; only the median says something, and with 7 rounds it still wandered by
-// about 5 % from run to run. A round of all five tests takes about 80 s. C rounds (3) per routine
+// about 5 % from run to run. A round of all five tests takes about 90 s. C rounds (3) per routine
 // for the best copy.
 // Both sides take their test memory from a cache of touched blocks (see benchAllocate), so that
 // the ratios compare the loops; --fresh-memory gives them the system's new memory every pass, as
